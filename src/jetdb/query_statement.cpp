@@ -545,12 +545,13 @@ std::vector<QueryRow> Parser::crosstab_statement(std::vector<QueryRow> params) {
 
     s.kind = kKindCrosstab;
     s.parameters = std::move(params);
-    if (parts.options != 0) s.options = parts.options;
+    s.options = parts.options;
     s.top = parts.top;
     return emit_rows(std::move(s));
 }
 
-// INSERT INTO target [(columns)] SELECT ... | VALUES (...).
+// INSERT INTO target [(columns)] SELECT ... | VALUES (...). Like Access, an
+// append query without options has no options row.
 std::vector<QueryRow> Parser::insert_statement(std::vector<QueryRow> params) {
     expect_keyword("INSERT", "");
     expect_keyword("INTO", "after INSERT");
