@@ -8,7 +8,7 @@
 //   0     u8   page type 0x02
 //   4     u32  next definition page of the same definition (0 = none)
 //   8     ...  definition bytes go on here on a continuation page
-//   8     u16  Jet 4 only: definition length, 1..4096 on a sound first page
+//   8     u32  Jet 4 only: definition length over all its pages (not 0 on a sound page)
 // Data page:
 //   0,1   u8   0x01 0x01
 //   4     4    owner definition page, or "LVAL" on a long-value page
@@ -53,7 +53,7 @@ inline constexpr std::int64_t kSignatureProbePages[2] = {4, 2};
 inline constexpr std::int64_t kDefinitionNextPageOffset = 4;
 inline constexpr std::int64_t kDefinitionContinueOffset = 8;
 inline constexpr std::int64_t kJet4DefinitionLengthOffset = 8;
-inline constexpr std::int32_t kJet4DefinitionLengthMax = 4096;
+inline constexpr std::int64_t kJet4DefinitionLengthMax = 1 << 20;  // far above any real definition
 
 // Data pages.
 inline constexpr std::uint8_t kDataPageMarker = 0x01;

@@ -156,15 +156,23 @@ std::int32_t split_row(TableDef& table, std::int64_t start, std::int64_t end) {
     const PageBuffer& p = file.page;
     const std::int64_t n = file.is_jet4() ? buf_u16(p, start) : buf_u8(p, start);
     const std::int64_t mask_bytes = (n + 7) / kBitsPerByte;
+    // A row of a table without variable-length columns stores no variable
+    // count: the bytes there are fixed data and must not shorten the row.
+    std::int64_t needed = 0;
+    bool any_variable = false;
+    for (const ColumnDef& c : table.columns) {
+        if (c.is_fixed) continue;
+        any_variable = true;
+        needed = std::max<std::int64_t>(needed, c.var_index + 1);
+    }
     std::int64_t v = 0;
-    if (file.is_jet4()) {
+    if (!any_variable) {
+        v = 0;
+    } else if (file.is_jet4()) {
         v = std::max<std::int32_t>(get_u16(file, end - mask_bytes - 1), 0);
     } else {
         v = buf_u8(p, end - mask_bytes);
     }
-    std::int64_t needed = 0;
-    for (const ColumnDef& c : table.columns)
-        if (!c.is_fixed) needed = std::max<std::int64_t>(needed, c.var_index + 1);
     VarOffsets offsets(file, start, end, mask_bytes, table.column_count != 0 ? v : -1, needed);
     const bool have_offsets = table.column_count != 0 && offsets.valid();
 
@@ -207,10 +215,12 @@ std::int32_t split_row(TableDef& table, std::int64_t start, std::int64_t end) {
 }
 
 int read_row(TableDef& table, std::int32_t row, recovery::RecoveryState& state) {
-    if (table.row_count == 0) return 0;
     JetFile& file = table.file();
     RowEntry e = find_row(file, row);
     if (!e.found || (e.raw & kRowLookupFlag)) return 0;
+    // A definition claiming no rows: only live rows, so that an emptied table
+    // does not come back from its deleted rows while a stale count loses nothing.
+    if (table.row_count == 0 && (e.raw & kRowDeletedFlag)) return 0;
     const std::int64_t start = e.raw & kRowStartMask;
     const std::int64_t end = start + e.size - 1;
     split_row(table, start, end);
@@ -230,7 +240,6 @@ int read_row(TableDef& table, std::int32_t row, recovery::RecoveryState& state) 
 
 int next_row(TableDef& table, recovery::RecoveryState& state) {
     if (recovery::check_stop(state) == recovery::STOP_CODE) return recovery::STOP_CODE;
-    if (table.row_count == 0) return 0;
     JetFile& file = table.file();
     if (!table.rows_started) {
         table.rows_started = true;

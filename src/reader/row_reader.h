@@ -3,7 +3,9 @@
 //
 // This is a recovery reader: rows whose offset entry carries the deleted mark
 // are read like live rows; a table is read as far as its usage map leads to
-// readable data pages; a definition whose row count is 0 yields no rows.
+// readable data pages. The row count stored in the definition is often stale,
+// so it never limits the rows read; only when it is 0 are deleted rows left
+// out (an emptied table stays empty).
 //
 // Row layout (w = column-count width, m = null-mask bytes = (n + 7) / 8):
 //   start                 n, the number of columns the row stores
@@ -55,8 +57,8 @@ struct RowEntry {
 RowEntry find_row(const JetFile& file, std::int32_t row);
 
 // Reads row `row` of the current data page into state.column_values. Answers
-// 1 when read, 0 when skipped (not a row of its own, number too large, or the
-// table's row count is 0).
+// 1 when read, 0 when skipped (not a row of its own, number too large, or a
+// deleted row of a table whose stored row count is 0).
 int read_row(TableDef& table, std::int32_t row, recovery::RecoveryState& state);
 
 // Splits the row [start, end] of the current page into table.fields (one per

@@ -136,7 +136,8 @@ std::unique_ptr<TableDef> read_table_def(const CatalogEntry& entry) {
 
     load_page(file, entry.definition_page);
     if (file.is_jet4()) {
-        std::int32_t length = get_u16(file, kJet4DefinitionLengthOffset);
+        // The length covers every page of the definition, so it may exceed one page.
+        std::int32_t length = get_u32(file, kJet4DefinitionLengthOffset);
         if (length < 1 || length > kJet4DefinitionLengthMax) return nullptr;
     }
     table->row_count = get_u32(file, f.tdef_row_count_offset);
