@@ -169,8 +169,10 @@ constexpr TypeWord kTypeWords[] = {
     {"SHORT", ColumnType::Int, SizeRule::None, false},
     {"SMALLINT", ColumnType::Int, SizeRule::None, false},
     {"INTEGER2", ColumnType::Int, SizeRule::None, false},
+    // INT is the 16-bit integer here: schema rebuilding declares 16-bit
+    // source columns as INT and expects the same width back.
+    {"INT", ColumnType::Int, SizeRule::None, false},
     {"LONG", ColumnType::Long, SizeRule::None, false},
-    {"INT", ColumnType::Long, SizeRule::None, false},
     {"INTEGER", ColumnType::Long, SizeRule::None, false},
     {"INTEGER4", ColumnType::Long, SizeRule::None, false},
     {"COUNTER", ColumnType::Long, SizeRule::None, true},

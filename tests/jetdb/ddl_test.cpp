@@ -76,7 +76,7 @@ TEST(ParseDdl, MapsEveryTypeAndSynonym) {
         {"TINYINT", T::Byte, 1},
         {"SHORT", T::Int, 2},
         {"SMALLINT", T::Int, 2},
-        {"INT", T::Long, 4},
+        {"INT", T::Int, 2},
         {"INTEGER", T::Long, 4},
         {"long", T::Long, 4},
         {"COUNTER", T::Long, 4, 0, 0, true},
