@@ -15,12 +15,19 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "recovery/display_lists.h"
+
 namespace tessaly::reader {
 class JetFile;
+}
+
+namespace tessaly::rebuild {
+struct Destination;
 }
 
 namespace tessaly::recovery {
@@ -35,6 +42,14 @@ enum class RunMode : char {
     None = 0,
     Save = 'S',
     Analysis = 'P',
+};
+
+// One table read completely by an analysis pass.
+struct TableSummary {
+    std::int64_t definition_page = 0;  // from the catalog
+    std::string name;                  // UTF-8
+    std::int64_t column_count = 0;
+    std::int64_t record_count = 0;  // rows that were not empty
 };
 
 struct RecoveryState {
@@ -55,6 +70,25 @@ struct RecoveryState {
     // the vector to the column count and overwrites the slots in place, so a
     // row must be used before the next row of any table is read.
     std::vector<std::string> column_values;
+
+    // True while a save run writes to a destination database. Together with
+    // close_source_on_release it selects the table pass's mode: save when
+    // this is set, preview-table when close_source_on_release is set,
+    // analysis otherwise.
+    bool save_active = false;
+
+    // The destination engine objects of the running save (destDatabase,
+    // destQueryDef, destRecordset); set by the save run around each file.
+    // Null outside a save run: the rebuild steps then write nothing.
+    rebuild::Destination* destination = nullptr;
+
+    // The display surfaces of the dialogs open at the moment (progress list,
+    // preview tree and record list); absent surfaces show nothing.
+    DisplaySurfaces display;
+
+    // Tables the analysis has read completely, in the order they were read.
+    // Emptied by the analysis run at its start; the table pass appends.
+    std::vector<TableSummary> found_tables;
 
     // Sources opened by jet_open and not yet closed on release. The next
     // jet_open closes those still open (and only those).
