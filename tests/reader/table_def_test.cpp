@@ -50,9 +50,9 @@ TableSpec simple_table(int columns, int name_length = 4) {
     return t;
 }
 
-class BothVersions : public ::testing::TestWithParam<bool> {};
+class DefinitionVersions : public ::testing::TestWithParam<bool> {};
 
-TEST_P(BothVersions, DescriptorsFollowTheRealIndexHeaders) {
+TEST_P(DefinitionVersions, DescriptorsFollowTheRealIndexHeaders) {
     const bool jet4 = GetParam();
     JetFileBuilder b(jet4);
     TableSpec t;
@@ -97,7 +97,7 @@ TEST_P(BothVersions, DescriptorsFollowTheRealIndexHeaders) {
     EXPECT_TRUE(x[2].keys.empty()) << "foreign-key entries get no key columns";
 }
 
-TEST_P(BothVersions, LongDefinitionsContinueOnTheirNextPages) {
+TEST_P(DefinitionVersions, LongDefinitionsContinueOnTheirNextPages) {
     const bool jet4 = GetParam();
     JetFileBuilder b(jet4);
     // Enough columns that names and the index area cross page boundaries.
@@ -116,7 +116,7 @@ TEST_P(BothVersions, LongDefinitionsContinueOnTheirNextPages) {
     EXPECT_EQ(o.table->indexes[0].keys, (std::vector<std::int32_t>{6, last + 1}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Versions, BothVersions, ::testing::Values(false, true),
+INSTANTIATE_TEST_SUITE_P(Versions, DefinitionVersions, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "jet4" : "jet3"; });
 
 TEST(ColumnNames, DamagedNameAreaIsRepaired) {
