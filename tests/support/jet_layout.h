@@ -86,6 +86,7 @@ inline constexpr std::size_t kTdefMagic = 0x0C;
 inline constexpr std::uint32_t kTdefMagicValue = 1625;
 inline constexpr std::size_t kTdefRowCount = 0x10;
 inline constexpr std::size_t kTdefAutonumber = 0x14;
+inline constexpr std::size_t kTdefAutonumberFlag = 0x18;  // 0x01 in every Access file
 inline constexpr std::size_t kTdefTableType = 0x28;
 inline constexpr std::size_t kTdefMaxColumns = 0x29;
 inline constexpr std::size_t kTdefVarColumns = 0x2B;

@@ -79,6 +79,12 @@ std::vector<std::uint8_t> rc4_stream(const std::uint8_t* key, std::size_t key_le
 
 }  // namespace
 
+void apply_header_mask(std::span<std::uint8_t> page0) {
+    auto stream = rc4_stream(kHdrMaskKey, sizeof kHdrMaskKey, kHdrMaskedSize);
+    for (std::size_t i = 0; i < kHdrMaskedSize && kHdrMaskedStart + i < page0.size(); ++i)
+        page0[kHdrMaskedStart + i] ^= stream[i];
+}
+
 HeaderInfo decode_header(ByteView page0) {
     HeaderInfo h;
     h.page_type = page0.u8(0).value_or(0xFF);
@@ -92,9 +98,7 @@ HeaderInfo decode_header(ByteView page0) {
     std::array<std::uint8_t, kHdrMaskedStart + kHdrMaskedSize> plain{};
     for (std::size_t i = 0; i < plain.size(); ++i)
         plain[i] = page0.u8(i).value_or(0);
-    auto stream = rc4_stream(kHdrMaskKey, sizeof kHdrMaskKey, kHdrMaskedSize);
-    for (std::size_t i = 0; i < kHdrMaskedSize; ++i)
-        plain[kHdrMaskedStart + i] ^= stream[i];
+    apply_header_mask(plain);
     std::copy(plain.begin() + kHdrMaskedStart, plain.end(), h.masked_plain.begin());
 
     ByteView p(plain.data(), plain.size());

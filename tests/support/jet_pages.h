@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -91,6 +92,10 @@ struct HeaderInfo {
 
 // REQUIRES: page0 is the full first page. Never fails; short input decodes as zeros.
 HeaderInfo decode_header(ByteView page0);
+
+// XORs the RC4 mask over the masked region of a page-0 image (0x18..0x97);
+// applying it twice restores the input. REQUIRES: page0.size() >= 0x98.
+void apply_header_mask(std::span<std::uint8_t> page0);
 
 // One slot of a data page's row table.
 struct RowSlot {
