@@ -58,6 +58,7 @@ inline constexpr std::uint16_t kLcidGeneral = 0x0409;
 // ---- Data pages ----
 inline constexpr std::size_t kDataFreeSpace = 0x02;
 inline constexpr std::size_t kDataOwner = 0x04;
+inline constexpr std::size_t kDataUnused = 0x08;  // u32, zero except on some LVAL pages
 inline constexpr std::size_t kDataRowCount = 0x0C;
 inline constexpr std::size_t kDataRowTable = 0x0E;
 inline constexpr std::uint16_t kRowDeleted = 0x8000;

@@ -112,8 +112,8 @@ class Verifier {
         }
         for (std::uint32_t mp : map.map_pages)
             claim(mp, "the global page map", kGlobalMapPage);
-        if (map.type != kMapInline)
-            p_.warning(kGlobalMapPage, "global map is a reference map (Access writes it inline)");
+        if (map.type == kMapInline && map.start != 0)
+            p_.error(kGlobalMapPage, "global map starts at page " + num(map.start) + ", not 0");
         if (!map.negative_slots.empty())
             p_.warning(kGlobalMapPage, "global map has " + num(map.negative_slots.size()) +
                                            " negative page slots, read as no page");
@@ -249,6 +249,9 @@ class Verifier {
                 continue;
             }
             ByteView pg = f_.page(page);
+            if (auto extra = pg.u32(kDataUnused); extra != 0u)
+                p_.error(page, "data page of " + who + " has " + num(*extra) +
+                                   " at bytes 8-11, which are zero on table pages");
             for (std::size_t i = 0; i < info.rows.size(); ++i) {
                 const RowSlot& slot = info.rows[i];
                 if (slot.deleted()) continue;
@@ -278,6 +281,11 @@ class Verifier {
                     overflow_targets.insert(row_id(ptr.page, ptr.row));
                     body = *t;
                 }
+                if (body.size() > kMaxRowSize)
+                    p_.error(page,
+                             who + " row " + num(i) + " is " + num(body.size()) +
+                                 " bytes, more than the " + num(kMaxRowSize) + " a row may take",
+                             "row size " + name);
                 CrackedRow row;
                 if (!crack_row(def, body, row, error)) {
                     p_.error(page, who + " row " + num(i) + ": " + error, "row " + name);
@@ -315,9 +323,15 @@ class Verifier {
                         }
                     }
                 }
-                for (std::size_t k = 0; k < def.real_indexes.size(); ++k)
-                    expected_index_row(def, def.real_indexes[k], row,
-                                       index_rows[k][row_id(page, static_cast<std::uint32_t>(i))]);
+                for (std::size_t k = 0; k < def.real_indexes.size(); ++k) {
+                    IndexedRow& ir = index_rows[k][row_id(page, static_cast<std::uint32_t>(i))];
+                    expected_index_row(def, def.real_indexes[k], row, ir);
+                    if (ir.any_null && (def.real_indexes[k].flags & kIndexFlagRequired))
+                        p_.error(page,
+                                 who + " row " + num(i) + " has a null in index " + num(k) +
+                                     ", which requires values",
+                                 "required " + name);
+                }
                 if (visit) visit(def, row);
             }
         }
@@ -339,7 +353,20 @@ class Verifier {
                                       " is below the largest value in use " + num(max_autonumber) +
                                       " (Access files carry such stale counters; Jet reseeds)");
 
-        // Indexes.
+        // Indexes: each real index serves a logical one; foreign keys name real tables.
+        std::vector<bool> used(def.real_indexes.size(), false);
+        for (const auto& l : def.logical_indexes) {
+            if (l.real_index < used.size()) used[l.real_index] = true;
+            if (l.type == kLogIdxForeignKey) {
+                ByteView other = f_.page(l.other_tdef);
+                if (other.size() == 0 || other.u8(0) != kPageTdef)
+                    p_.error(tdef_page, who + " foreign-key index '" + l.name + "' names page " +
+                                            num(l.other_tdef) + ", not a TDEF page");
+            }
+        }
+        for (std::size_t k = 0; k < used.size(); ++k)
+            if (!used[k])
+                p_.error(tdef_page, who + " real index " + num(k) + " serves no logical index");
         for (std::size_t k = 0; k < def.real_indexes.size(); ++k) {
             const RealIndexDef& r = def.real_indexes[k];
             std::string what = "index " + num(k) + " of " + who;
