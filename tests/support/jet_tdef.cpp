@@ -525,6 +525,49 @@ bool crack_row(const TableDef& def, ByteView row, CrackedRow& out, std::string& 
     return true;
 }
 
+std::vector<CrackedRow> read_table_rows(const Jet4File& file, const TableDef& def,
+                                        std::size_t* skipped) {
+    std::vector<CrackedRow> rows;
+    std::size_t bad = 0;
+    std::string error;
+    auto map_row = data_row(file, def.owned_map.page, def.owned_map.row, error);
+    UsageMap owned;
+    if (!map_row || !decode_usage_map(file, *map_row, owned, error)) {
+        if (skipped) *skipped = 1;
+        return rows;
+    }
+    for (std::uint32_t page : owned.pages) {
+        ByteView pg = file.page(page);
+        DataPageInfo info;
+        if (pg.u8(0) != kPageData || !read_data_page(pg, info, error) || info.owner != def.page)
+            continue;
+        for (const RowSlot& slot : info.rows) {
+            if (slot.deleted()) continue;
+            ByteView body = pg.sub(slot.start, slot.length());
+            if (slot.overflow()) {
+                auto target = body.u32(0);
+                std::optional<ByteView> t;
+                if (target) {
+                    RowPointer ptr = RowPointer::from_u32(*target);
+                    t = data_row(file, ptr.page, ptr.row, error);
+                }
+                if (!t) {
+                    ++bad;
+                    continue;
+                }
+                body = *t;
+            }
+            CrackedRow row;
+            if (crack_row(def, body, row, error))
+                rows.push_back(std::move(row));
+            else
+                ++bad;
+        }
+    }
+    if (skipped) *skipped = bad;
+    return rows;
+}
+
 bool read_long_value(const Jet4File& file, ByteView value, std::vector<std::uint8_t>& out,
                      std::string& error, std::vector<std::uint32_t>* rows_visited) {
     out.clear();

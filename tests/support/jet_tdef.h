@@ -107,6 +107,12 @@ struct CrackedRow {
 // inconsistent with the definition.
 bool crack_row(const TableDef& def, ByteView row, CrackedRow& out, std::string& error);
 
+// Every live row of a table in page order (overflow rows followed), for
+// readers that do not check: rows that cannot be cracked are skipped and
+// counted in `skipped`. The rows' bytes point into `file`.
+std::vector<CrackedRow> read_table_rows(const Jet4File& file, const TableDef& def,
+                                        std::size_t* skipped = nullptr);
+
 // Reads a long value (memo / OLE) from its 12-byte header plus inline data.
 // Follows LVAL rows and chains, bounded by the file's page count. `pages`
 // (optional) receives every LVAL (page,row) visited as page << 8 | row.
