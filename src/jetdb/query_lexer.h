@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -31,6 +32,9 @@ std::vector<Token> tokenize(std::string_view sql);
 
 // The text inside a Bracket token (without the brackets); other tokens as written.
 std::string_view unbracketed(const Token& token);
+
+// The SQL text quoted for an error message, shortened when long.
+std::string quoted_excerpt(std::string_view sql);
 
 // Case-insensitive ASCII comparison of a Word token with a keyword.
 bool is_keyword(const Token& token, std::string_view keyword);

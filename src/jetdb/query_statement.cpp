@@ -83,8 +83,8 @@ void Parser::select(SelectParts& parts) {
         sources(parts);
     }
     if ((parts.options & kOptionStar) != 0 && !parts.has_from) {
-        throw EngineError("Query input must contain at least one table or query: '" +
-                          std::string(sql_) + "'");
+        throw EngineError("Query input must contain at least one table or query: " +
+                          quoted_excerpt(sql_));
     }
     tail_clauses(parts);
 }
@@ -211,6 +211,7 @@ std::vector<std::string> Parser::join_expression(SelectParts& parts) {
 }
 
 std::vector<std::string> Parser::source_primary(SelectParts& parts) {
+    const NestingGuard guard(*this);
     if (!at_symbol("(")) return table_reference(parts);
     if (!is_keyword(peek(1), "SELECT")) {
         ++pos_;
@@ -244,11 +245,14 @@ std::vector<std::string> Parser::source_primary(SelectParts& parts) {
 // so do three or more words in a row; two words are a table and its alias.
 std::vector<std::string> Parser::table_reference(SelectParts& parts) {
     const std::size_t first = pos_;
-    // ORDER and GROUP are words of a name unless BY follows ("Order Details").
-    auto name_word = [this]() {
+    // ORDER and GROUP begin a name unless BY follows ("Order Details").
+    auto name_word = [this, first]() {
         if (cur().kind == TokenKind::Bracket) return true;
         if (cur().kind != TokenKind::Word) return false;
-        if ((at_keyword("ORDER") || at_keyword("GROUP")) && !is_keyword(peek(1), "BY")) return true;
+        if (pos_ == first && (at_keyword("ORDER") || at_keyword("GROUP")) &&
+            !is_keyword(peek(1), "BY")) {
+            return true;
+        }
         return !is_reserved(cur());
     };
     while (name_word())
@@ -278,8 +282,8 @@ std::vector<std::string> Parser::table_reference(SelectParts& parts) {
     const std::string key = lower_ascii(exposed);
     for (const std::string& seen : parts.exposed_names) {
         if (lower_ascii(seen) == key) {
-            throw EngineError("Can't repeat table name '" + exposed + "' in FROM clause: '" +
-                              std::string(sql_) + "'");
+            throw EngineError("Can't repeat table name '" + exposed +
+                              "' in FROM clause: " + quoted_excerpt(sql_));
         }
     }
     parts.exposed_names.push_back(exposed);
@@ -590,8 +594,8 @@ std::vector<QueryRow> Parser::insert_statement(std::vector<QueryRow> params) {
     finish_statement();
     if (!targets.empty()) {
         if (targets.size() != parts.columns.size()) {
-            throw EngineError("Number of query values and destination fields are not the same: '" +
-                              std::string(sql_) + "'");
+            throw EngineError("Number of query values and destination fields are not the same: " +
+                              quoted_excerpt(sql_));
         }
         for (std::size_t i = 0; i < targets.size(); ++i)
             parts.columns[i].name2 = targets[i];
