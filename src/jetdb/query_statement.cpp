@@ -134,7 +134,7 @@ std::optional<std::string> Parser::column_alias() {
     }
     const std::size_t first = pos_;
     int depth = 0;
-    while (!ends_alias(pos_) || depth > 0) {
+    while (!at_end() && (depth > 0 || !ends_alias(pos_))) {
         if (at_symbol("(")) ++depth;
         if (at_symbol(")")) --depth;
         ++pos_;
@@ -242,7 +242,8 @@ std::vector<std::string> Parser::source_primary(SelectParts& parts) {
 
 // table [[AS] alias]. Access writes the table of an aliased input unbracketed
 // ("FROM Order Details AS [x]"): before AS every word belongs to the name, and
-// so do three or more words in a row; two words are a table and its alias.
+// so do three or more words in a row, or two beginning with ORDER or GROUP;
+// other pairs of words are a table and its alias.
 std::vector<std::string> Parser::table_reference(SelectParts& parts) {
     const std::size_t first = pos_;
     // ORDER and GROUP begin a name unless BY follows ("Order Details").
@@ -272,7 +273,7 @@ std::vector<std::string> Parser::table_reference(SelectParts& parts) {
         }
         table.name2 = std::string(unbracketed(cur()));
         ++pos_;
-    } else if (count == 2) {
+    } else if (count == 2 && !is_reserved(tokens_[first])) {
         table.name1 = std::string(unbracketed(tokens_[first]));
         table.name2 = std::string(unbracketed(tokens_[first + 1]));
     } else {
