@@ -126,6 +126,13 @@ std::vector<Token> tokenize(std::string_view sql) {
         tokens.push_back(t);
         i = end;
     }
+    int depth = 0;
+    for (const Token& t : tokens) {
+        if (t.kind != TokenKind::Symbol) continue;
+        if (t.text == "(") ++depth;
+        if (t.text == ")" && --depth < 0) refuse("Unbalanced parenthesis", sql, t.begin);
+    }
+    if (depth != 0) refuse("Unclosed parenthesis", sql, sql.size() - 1);
     Token last;
     last.begin = last.end = sql.size();
     tokens.push_back(last);

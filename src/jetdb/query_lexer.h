@@ -26,8 +26,8 @@ struct Token {
 };
 
 // Tokens of `sql`, the End token last. Whitespace separates tokens and is not
-// kept. Throws EngineError for an unclosed bracket, quote or date literal and
-// for a stray ']'.
+// kept. Throws EngineError for an unclosed bracket, quote or date literal, a
+// stray ']', and parentheses that do not pair up.
 std::vector<Token> tokenize(std::string_view sql);
 
 // The text inside a Bracket token (without the brackets); other tokens as written.

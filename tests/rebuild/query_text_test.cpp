@@ -27,7 +27,7 @@ struct TextCase {
     const char* name;
     std::vector<SavedQueryRow> rows;
     std::string sql;
-    bool engine_accepts;  // whether our parser takes the text (Jet's rules)
+    bool engine_accepts;  // whether the engine stores the text (it refuses what Jet refuses)
 };
 
 // Input table G and `joins` join rows B-A, C-B, D-C, ..., each nesting the ones
@@ -138,7 +138,7 @@ TEST(QueryText, AssemblesTheStoredClauses) {
     }
 }
 
-TEST(QueryText, OurEngineTakesWhatJetTakes) {
+TEST(QueryText, EngineStoresTheRebuiltTexts) {
     for (const TextCase& c : text_cases()) {
         const std::string sql = build_query_text(c.rows);
         bool accepted = true;
