@@ -13,10 +13,6 @@ using namespace layout;
 
 namespace {
 
-// The largest global-map row page 1 can hold next to its second (reserved) row.
-constexpr std::size_t kGlobalMapMaxRow =
-    kPageSize - kDataRowTableOffset - 2 * kDataRowOffsetSize - kMapRowSize;
-
 // A usage map waiting for its row, and where the row's pointer goes.
 struct MapJob {
     const UsageMap* map;

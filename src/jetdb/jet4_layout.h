@@ -134,6 +134,12 @@ inline constexpr std::uint32_t kPagesPerBitmapPage = (kPageSize - kBitmapPageHea
 inline constexpr std::size_t kGlobalMapRow = 0;
 inline constexpr std::size_t kGlobalMapGranule = 4;  // bitmap length is a multiple of this
 
+// The largest global-map row page 1 can hold next to its second (reserved) row,
+// and the pages such a row describes.
+inline constexpr std::size_t kGlobalMapMaxRow =
+    kPageSize - kDataRowTableOffset - 2 * kDataRowOffsetSize - kMapRowSize;
+inline constexpr std::uint64_t kGlobalInlinePages = (kGlobalMapMaxRow - kInlineMapBitmapOffset) * 8;
+
 // A pointer to a row: | u8 row number | u24 page |.
 inline constexpr std::uint32_t make_row_pointer(std::uint32_t page, std::uint8_t row) {
     return (page << 8) | row;

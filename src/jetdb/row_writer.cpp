@@ -61,27 +61,32 @@ void DatabaseState::account(const TableDefinition& def, int sign) {
 }
 
 std::uint64_t DatabaseState::close_reserve(bool quick) const {
-    // Index pages: leaves hold at least half a page of entries each; the
-    // levels above them together take no more pages than the leaves.
+    // Index pages: leaves are at least half full, and the node levels above
+    // them take fewer pages than the leaves; a map of one page stays inline.
     const std::size_t leaf_room = std::max(
         kIndexLeafCapacity / 2, kIndexLeafCapacity - std::min(index_entry_max, kIndexLeafCapacity));
-    const std::uint64_t leaves = (index_bytes + leaf_room - 1) / leaf_room + real_index_count;
-    const std::uint64_t index_pages = 2 * leaves + real_index_count;
-    const std::uint64_t index_maps =
-        std::min<std::uint64_t>(index_pages, std::uint64_t{kReferenceMapSlots} * real_index_count);
-    std::uint64_t maps_reference = std::uint64_t{kReferenceMapSlots} * map_rows;
+    const std::uint64_t leaf_pages = (index_bytes + leaf_room - 1) / leaf_room;
+    const std::uint64_t index_pages = 2 * leaf_pages + real_index_count;
+    const std::uint64_t index_map_pages = std::min<std::uint64_t>(
+        2 * leaf_pages, std::uint64_t{kReferenceMapSlots} * real_index_count);
+    std::uint64_t map_pages = std::uint64_t{kReferenceMapSlots} * map_rows;
     if (!quick) {
-        maps_reference = 0;
+        map_pages = 0;
+        const auto bitmap_pages = [](const UsageMap& m) {
+            return m.pages().size() > 1 ? capped(m.pages().size()) : 0;
+        };
         for (const auto& t : tables) {
-            maps_reference += capped(t->owned().pages().size()) + capped(t->free().pages().size());
+            map_pages += bitmap_pages(t->owned()) + bitmap_pages(t->free());
             for (const auto& lv : t->all_long_values())
-                maps_reference +=
-                    capped(lv.owned().pages().size()) + capped(lv.free().pages().size());
+                map_pages += bitmap_pages(lv.owned()) + bitmap_pages(lv.free());
         }
     }
-    return index_pages + index_maps + maps_reference +
-           (map_rows + kMapRowsPerPage - 1) / kMapRowsPerPage + tdef_extra_pages +
-           kGlobalMapReserve + kReserveSlack;
+    map_pages += (map_rows + kMapRowsPerPage - 1) / kMapRowsPerPage;
+    std::uint64_t total =
+        index_pages + index_map_pages + map_pages + tdef_extra_pages + kReserveSlack;
+    // The global map needs bitmap pages once the file outgrows page 1.
+    if (file->page_count() + total > kGlobalInlinePages) total += kGlobalMapReserve;
+    return total;
 }
 
 void DatabaseState::require_room(std::uint32_t pages) const {
