@@ -79,9 +79,10 @@ const TypeCase kTypeCases[] = {
     {"TEXT", "Ελληνικά 中文", "Ελληνικά 中文", "Ελληνικά 中文", "Text (255)"},
     {"MEMO", "memo text", "memo text", "memo text", "Memo/Hyperlink"},
     {"LONGTEXT", "Ünïcödé mémo", "Ünïcödé mémo", "Ünïcödé mémo", "Memo/Hyperlink"},
-    {"OLEOBJECT", "OLE", "4F4C45", "4f4c45", "OLE"},
-    {"LONGBINARY", "xy", "7879", "7879", "OLE"},
-    {"BINARY(8)", "bin", "62696E", "62696e", "Binary"},
+    // Text assigned to binary fields is stored as its UTF-16LE bytes.
+    {"OLEOBJECT", "OLE", "4F004C004500", "4f004c004500", "OLE"},
+    {"LONGBINARY", "xy", "78007900", "78007900", "OLE"},
+    {"BINARY(8)", "\u1234\u5678", "34127856", "34127856", "Binary"},
     {"GUID", "{12345678-9ABC-DEF0-1234-56789ABCDEF0}", std::nullopt,
      "12345678-9abc-def0-1234-56789abcdef0", "Replication ID"},
     {"DECIMAL(10,2)", "-12.34", "-12.34", "-12.34", "Numeric (10, 2)"},
