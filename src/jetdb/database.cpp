@@ -16,7 +16,6 @@
 #include "jetdb/database_state.h"
 #include "jetdb/ddl.h"
 #include "jetdb/header_page.h"
-#include "jetdb/names.h"
 #include "jetdb/text_codec.h"
 
 namespace tessaly::jetdb {
@@ -118,7 +117,7 @@ class DdlRunner {
 
     void operator()(const CreateTableStmt& s) {
         const std::u16string name = utf8_to_utf16(s.table);
-        if (state_.find_table(name) >= 0)
+        if (state_.find_table(s.table) >= 0)
             throw EngineError("Table '" + s.table + "' already exists.");
         if (s.columns.empty()) throw EngineError("A table needs at least one column.");
         if (s.columns.size() > kMaxColumns) throw EngineError("Too many fields defined.");
@@ -161,7 +160,7 @@ class DdlRunner {
 
   private:
     TableStore& user_table(const std::string& name) {
-        const int i = state_.find_table(utf8_to_utf16(name));
+        const int i = state_.find_table(name);
         if (i < 0)
             throw EngineError(
                 "The Microsoft Jet database engine cannot find the input table or query '" + name +
@@ -174,7 +173,7 @@ class DdlRunner {
     static void add_column(TableDefinition& def, const ColumnSpec& spec) {
         check_object_name(spec.name);
         std::u16string name = utf8_to_utf16(spec.name);
-        if (def.find_column(name) >= 0)
+        if (def.find_column(spec.name) >= 0)
             throw EngineError("Field '" + spec.name + "' already exists in table.");
         if (spec.type == ColumnType::Text && (spec.size < 2 || spec.size > 510 || spec.size % 2))
             throw EngineError("Size of field '" + spec.name + "' is too long.");

@@ -42,8 +42,8 @@ struct DatabaseState {
     TableStore& system_table(SystemTable t) { return *tables[static_cast<std::size_t>(t)]; }
     static constexpr std::size_t kUserTablesStart = std::size(kSystemTables);
 
-    // Index of the table called `name` (case-insensitive) or -1.
-    int find_table(std::u16string_view name) const;
+    // Index of the table called `name` (UTF-8, case-insensitive) or -1.
+    int find_table(std::string_view name) const;
 
     // Stores one row of `table`. `values` is indexed like the table's columns
     // and may be modified (autonumbers filled in). Throws EngineError and

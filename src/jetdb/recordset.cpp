@@ -99,7 +99,7 @@ void Recordset::open(int type, std::string_view sql, int options) {
             throw EngineError("Invalid recordset options: " + std::to_string(options));
         const std::string name = table_of_select(sql);
         DatabaseState& state = *database_.state_;
-        const int index = state.find_table(utf8_to_utf16(name));
+        const int index = state.find_table(name);
         if (index < 0)
             throw EngineError(
                 "The Microsoft Jet database engine cannot find the input table or query '" + name +
@@ -132,7 +132,7 @@ void Recordset::set_field_value(std::string_view field, std::string_view text) {
         if (!is_open()) throw EngineError("The recordset is not open.");
         if (!pending_) throw EngineError("Update or CancelUpdate without AddNew or Edit.");
         const TableDefinition& def = database_.state_->tables[table_]->definition();
-        const int column = def.find_column(utf8_to_utf16(field));
+        const int column = def.find_column(field);
         if (column < 0)
             throw EngineError("Item '" + std::string(field) + "' not found in this collection.");
         FieldValue& slot = pending_->values[static_cast<std::size_t>(column)];

@@ -4,9 +4,9 @@
 
 #include "common/le.h"
 #include "jetdb/database_state.h"
+#include "jetdb/ddl.h"
 #include "jetdb/field_builders.h"
 #include "jetdb/index_key.h"
-#include "jetdb/names.h"
 #include "jetdb/row_format.h"
 #include "jetdb/text_codec.h"
 
@@ -43,10 +43,10 @@ std::uint32_t capped(std::size_t pages) {
 
 }  // namespace
 
-int DatabaseState::find_table(std::u16string_view name) const {
+int DatabaseState::find_table(std::string_view name) const {
     const auto folded = fold_name(name);
     for (std::size_t i = 0; i < tables.size(); ++i)
-        if (fold_name(tables[i]->definition().name()) == folded) return static_cast<int>(i);
+        if (tables[i]->definition().key() == folded) return static_cast<int>(i);
     return -1;
 }
 
