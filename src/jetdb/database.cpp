@@ -16,6 +16,7 @@
 #include "jetdb/database_state.h"
 #include "jetdb/ddl.h"
 #include "jetdb/header_page.h"
+#include "jetdb/table_indexes.h"
 #include "jetdb/text_codec.h"
 
 namespace tessaly::jetdb {
@@ -154,8 +155,30 @@ class DdlRunner {
     }
 
     void operator()(const CreateIndexStmt& s) {
-        user_table(s.table);
-        throw EngineError("Index statements are not supported by this engine yet.");
+        TableStore& table = user_table(s.table);
+        TableDefinition& def = table.definition();
+        const std::size_t real_count = def.real_indexes().size();
+        const std::size_t logical_count = def.logical_indexes().size();
+        const std::uint64_t seed =
+            (state_.session << 32) ^ (std::uint64_t{table.tdef_page()} << 8) ^ logical_count;
+        state_.account(def, -1);
+        std::uint64_t bytes = 0;
+        try {
+            bytes = create_index(table, *state_.file, s, seed);
+            state_.index_bytes += bytes;
+            state_.account(def, +1);
+            state_.require_room(0);
+        } catch (...) {
+            if (def.real_indexes().size() > real_count) {
+                state_.account(def, -1);
+                state_.index_bytes -= bytes;
+                def.real_indexes().resize(real_count);
+                def.logical_indexes().resize(logical_count);
+                table.indexes().resize(real_count);
+            }
+            state_.account(def, +1);
+            throw;
+        }
     }
 
   private:
