@@ -13,6 +13,11 @@ the surrogate range U+D800..U+DFFF). Each line is one of
     Z<hex>,<hex>,<flag>  inline bytes, optional accent bytes, 1/2 flag
 Hex strings of odd length have a leading zero dropped.
 
+Each character also gets its number of sort elements: the positions it takes
+in the accent and unprintable sections. Inline codes are made of elements of
+one byte (a byte that is, on its own, the whole code of some character) or
+two bytes (a lead byte, then a weight); "ss" for U+00DF is two elements.
+
 Output: runs of consecutive code points, each pointing at one record of a
 shared byte pool. A run either repeats one record for every code point
 (step 0) or, for inline-only records, counts its last inline code up by one
@@ -88,6 +93,33 @@ def read_codes(latin1_path, ext_path):
     return codes
 
 
+def single_byte_codes(codes):
+    singles = set()
+    for kind, a, b, flag in codes.values():
+        if kind in ("Simple", "International", "InternationalExt") and len(a) == 1:
+            singles.add(a[0])
+    return singles
+
+
+def count_elements(inline, singles):
+    n = 0
+    i = 0
+    while i < len(inline):
+        i += 1 if inline[i] in singles else 2
+        n += 1
+    assert i == len(inline), inline.hex()
+    return n
+
+
+def add_elements(codes):
+    singles = single_byte_codes(codes)
+    out = {}
+    for cp, (kind, a, b, flag) in codes.items():
+        inline = kind in ("Simple", "International", "InternationalExt")
+        out[cp] = (kind, a, b, flag, count_elements(a, singles) if inline else 0)
+    return out
+
+
 def increment(data, by):
     digits = list(data)
     base = DIGIT_MAX - DIGIT_MIN + 1
@@ -105,10 +137,10 @@ def increment(data, by):
 
 
 def expand(record, step, offset):
-    kind, a, b, flag = record
+    kind, a, b, flag, elements = record
     if step == 0 or offset == 0:
         return record
-    return (kind, increment(a, offset), b, flag)
+    return (kind, increment(a, offset), b, flag, elements)
 
 
 def build_runs(codes):
@@ -143,9 +175,13 @@ def verify(runs, codes):
 
 def main():
     latin1_path, ext_path, out_path = sys.argv[1:4]
-    codes = read_codes(latin1_path, ext_path)
-    for kind, a, b, flag in codes.values():
+    codes = add_elements(read_codes(latin1_path, ext_path))
+    for kind, a, b, flag, elements in codes.values():
         assert len(a) <= MAX_INLINE and len(b) <= 255
+    odd = [cp for cp, (kind, a, b, flag, n) in codes.items()
+           if kind == "International" and len(b) != n]
+    if odd:
+        print("accent codes not one per element: " + " ".join("%04X" % c for c in odd[:20]))
     runs = build_runs(codes)
     verify(runs, codes)
 
@@ -154,9 +190,9 @@ def main():
     run_rows = []
     for first, count, step, record in runs:
         if record not in record_offsets:
-            kind, a, b, flag = record
+            kind, a, b, flag, elements = record
             record_offsets[record] = len(pool)
-            pool += bytes([len(a)]) + a + bytes([len(b)]) + b + bytes([flag])
+            pool += bytes([len(a)]) + a + bytes([len(b)]) + b + bytes([flag, elements])
         run_rows.append((first, count, record[0], step, record_offsets[record]))
     assert len(pool) < (1 << 24)
 

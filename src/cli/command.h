@@ -15,7 +15,8 @@ inline constexpr int kExitUsage = 2;   // bad arguments, missing or unopenable f
 
 struct Command {
     const char* name;
-    const char* summary;  // one line for the program's --help
+    const char* synopsis;  // the verb with its arguments, for the program's --help
+    const char* summary;   // one line for the program's --help
     // Runs the verb with the arguments after its name; returns the exit status.
     int (*run)(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 };

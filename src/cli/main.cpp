@@ -1,4 +1,5 @@
 // The `tessaly` command-line program: batch and headless front end of the engine.
+#include <algorithm>
 #include <array>
 #include <iostream>
 #include <string>
@@ -13,7 +14,8 @@ namespace {
 using tessaly::cli::Command;
 
 constexpr std::array kCommands{
-    Command{"dump", "list a database's tables, or print one table as CSV", tessaly::cli::run_dump},
+    Command{"dump", "dump FILE [TABLE]", "list a database's tables, or print one table as CSV",
+            tessaly::cli::run_dump},
 };
 
 void print_usage(std::ostream& out) {
@@ -23,7 +25,7 @@ void print_usage(std::ostream& out) {
            "\n"
            "Commands:\n";
     for (const Command& c : kCommands) {
-        std::string name = c.name;
+        std::string name = c.synopsis;
         name.resize(std::max<std::size_t>(name.size() + 2, 20), ' ');
         out << "  " << name << c.summary << "\n";
     }

@@ -34,6 +34,7 @@ CharCodes resolve(char16_t c) {
     const std::uint8_t len_b = a[len_a];
     const std::uint8_t* b = a + len_a + 1;
     const std::uint8_t flag = b[len_b];
+    codes.elements = b[len_b + 1];
     switch (run->kind) {
         case CharKind::Ignored:
             break;

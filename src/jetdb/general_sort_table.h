@@ -5,8 +5,10 @@
 // consecutive code units (see scripts/gen_general_sort_table.py, which
 // generates general_sort_table.cpp): each run points at one record of a byte
 // pool laid out as
-//   u8 len_a | a[len_a] | u8 len_b | b[len_b] | u8 flag
-// whose meaning depends on the run's kind:
+//   u8 len_a | a[len_a] | u8 len_b | b[len_b] | u8 flag | u8 elements
+// where `elements` is the number of sort elements of the inline code (the
+// positions the character takes in the accent and unprintable sections; 2
+// for U+00DF "ss"), and the rest depends on the run's kind:
 //   Simple            a = inline code bytes
 //   International     a = inline code bytes, b = accent code bytes
 //   Unprintable       a = code bytes of the unprintable section
@@ -59,6 +61,7 @@ struct CharCodes {
     std::span<const std::uint8_t> unprintable;  // Unprintable
     std::uint8_t modifier = 0;                  // UnprintableExt
     std::uint8_t class_flag = 0;                // InternationalExt
+    std::uint8_t elements = 0;                  // sort elements of the inline code
 
     std::span<const std::uint8_t> inline_codes() const {
         return std::span<const std::uint8_t>(inline_bytes.data(), inline_size);

@@ -131,8 +131,8 @@ void append_numeric(std::vector<std::uint8_t>& key, const std::vector<std::uint8
     key.insert(key.end(), be.begin(), be.end());
 }
 
-// The accent section: one slot per character with inline codes, filled with
-// kAccentFill up to the next accented character. Unprintable modifiers add to
+// The accent section: one slot per sort element of the inline codes, filled
+// with kAccentFill up to the next accented character. Unprintable modifiers add to
 // the last accent code written.
 struct AccentSection {
     std::vector<std::uint8_t> bytes;
@@ -173,11 +173,22 @@ void append_general_text_key(std::vector<std::uint8_t>& key, std::u16string_view
     while (!text.empty() && text.back() == u' ')
         text.remove_suffix(1);
 
+    // Characters that sort as several letters ("ss" for U+00DF) take one
+    // position per letter, unless spelling them out would make the text
+    // longer than kMaxIndexedTextChars; then every character takes one.
+    std::size_t spelled_out = 0;
+    for (char16_t c : text)
+        spelled_out += std::max<std::size_t>(general_sort::char_codes(c).elements, 1);
+    const bool expand = spelled_out <= kMaxIndexedTextChars;
+    auto positions = [expand](const general_sort::CharCodes& codes) -> std::size_t {
+        return expand ? codes.elements : std::min<std::size_t>(codes.elements, 1);
+    };
+
     const std::size_t start = key.size();
     AccentSection accents;
     std::vector<std::uint8_t> unprintables;
     std::vector<std::uint8_t> classes;
-    std::size_t char_pos = 0;  // characters with inline codes so far
+    std::size_t char_pos = 0;  // positions taken by the inline codes so far
 
     for (char16_t c : text) {
         const general_sort::CharCodes codes = general_sort::char_codes(c);
@@ -185,7 +196,7 @@ void append_general_text_key(std::vector<std::uint8_t>& key, std::u16string_view
         const auto inline_codes = codes.inline_codes();
         if (!inline_codes.empty()) {
             key.insert(key.end(), inline_codes.begin(), inline_codes.end());
-            ++char_pos;
+            char_pos += positions(codes);
         }
         switch (codes.kind) {
             case CharKind::Ignored:
@@ -198,7 +209,7 @@ void append_general_text_key(std::vector<std::uint8_t>& key, std::u16string_view
                     accents.fill_to(pos);
                     accents.bytes.insert(accents.bytes.end(), codes.extra.begin(),
                                          codes.extra.end());
-                    ++accents.chars;
+                    accents.chars += std::max<std::size_t>(positions(codes), 1);
                 }
                 if (codes.kind == CharKind::InternationalExt) classes.push_back(codes.class_flag);
                 break;

@@ -72,8 +72,15 @@ std::string Parser::slice(std::size_t first_token, std::size_t end_token) const 
 
 void Parser::fail(std::string_view what) const {
     std::string near = at_end() ? std::string("the end") : "'" + std::string(cur().text) + "'";
-    throw EngineError("Syntax error: " + std::string(what) + " near " + near + " in '" +
-                      std::string(sql_) + "'");
+    throw EngineError("Syntax error: " + std::string(what) + " near " + near + " in " +
+                      quoted_excerpt(sql_));
+}
+
+Parser::NestingGuard::NestingGuard(Parser& parser) : parser_(parser) {
+    if (++parser_.nesting_ > kMaxNesting) {
+        throw EngineError("Query is too complex: more than " + std::to_string(kMaxNesting) +
+                          " nested parentheses or subqueries");
+    }
 }
 
 bool Parser::is_reserved(const Token& token) const {
@@ -107,6 +114,7 @@ std::string Parser::expression_text() {
 }
 
 void Parser::expression() {
+    const NestingGuard guard(*this);
     and_level();
     while (accept_keyword("OR") || accept_keyword("XOR") || accept_keyword("EQV") ||
            accept_keyword("IMP")) {
@@ -121,9 +129,7 @@ void Parser::and_level() {
 }
 
 void Parser::not_level() {
-    if (accept_keyword("NOT")) {
-        not_level();
-        return;
+    while (accept_keyword("NOT")) {
     }
     comparison_level();
 }
@@ -195,9 +201,7 @@ void Parser::multiplicative_level() {
 }
 
 void Parser::unary_level() {
-    if (accept_symbol("-") || accept_symbol("+")) {
-        unary_level();
-        return;
+    while (accept_symbol("-") || accept_symbol("+")) {
     }
     primary();
 }

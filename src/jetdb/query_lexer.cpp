@@ -63,8 +63,8 @@ std::size_t number_end(std::string_view sql, std::size_t i) {
 }
 
 [[noreturn]] void refuse(const std::string& what, std::string_view sql, std::size_t pos) {
-    throw EngineError(what + " at position " + std::to_string(pos + 1) + " of '" +
-                      std::string(sql) + "'");
+    throw EngineError(what + " at position " + std::to_string(pos + 1) + " of " +
+                      quoted_excerpt(sql));
 }
 
 }  // namespace
@@ -126,10 +126,23 @@ std::vector<Token> tokenize(std::string_view sql) {
         tokens.push_back(t);
         i = end;
     }
+    int depth = 0;
+    for (const Token& t : tokens) {
+        if (t.kind != TokenKind::Symbol) continue;
+        if (t.text == "(") ++depth;
+        if (t.text == ")" && --depth < 0) refuse("Unbalanced parenthesis", sql, t.begin);
+    }
+    if (depth != 0) refuse("Unclosed parenthesis", sql, sql.size() - 1);
     Token last;
     last.begin = last.end = sql.size();
     tokens.push_back(last);
     return tokens;
+}
+
+std::string quoted_excerpt(std::string_view sql) {
+    constexpr std::size_t kLongest = 200;
+    if (sql.size() <= kLongest) return "'" + std::string(sql) + "'";
+    return "'" + std::string(sql.substr(0, kLongest)) + "...'";
 }
 
 std::string_view unbracketed(const Token& token) {

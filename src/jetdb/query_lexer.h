@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -25,12 +26,15 @@ struct Token {
 };
 
 // Tokens of `sql`, the End token last. Whitespace separates tokens and is not
-// kept. Throws EngineError for an unclosed bracket, quote or date literal and
-// for a stray ']'.
+// kept. Throws EngineError for an unclosed bracket, quote or date literal, a
+// stray ']', and parentheses that do not pair up.
 std::vector<Token> tokenize(std::string_view sql);
 
 // The text inside a Bracket token (without the brackets); other tokens as written.
 std::string_view unbracketed(const Token& token);
+
+// The SQL text quoted for an error message, shortened when long.
+std::string quoted_excerpt(std::string_view sql);
 
 // Case-insensitive ASCII comparison of a Word token with a keyword.
 bool is_keyword(const Token& token, std::string_view keyword);

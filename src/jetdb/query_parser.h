@@ -99,9 +99,24 @@ class Parser {
     std::vector<QueryRow> delete_statement(std::vector<QueryRow> params);
     void finish_statement();
 
+    // Bounds the recursion of nested parentheses and subqueries, so that a
+    // damaged or hostile text cannot exhaust the stack.
+    static constexpr int kMaxNesting = 128;
+    class NestingGuard {
+      public:
+        explicit NestingGuard(Parser& parser);
+        ~NestingGuard() { --parser_.nesting_; }
+        NestingGuard(const NestingGuard&) = delete;
+        NestingGuard& operator=(const NestingGuard&) = delete;
+
+      private:
+        Parser& parser_;
+    };
+
     std::string_view sql_;
     std::vector<Token> tokens_;
     std::size_t pos_ = 0;
+    int nesting_ = 0;
 };
 
 // Emits the rows of a statement in the order Access writes them: start and end

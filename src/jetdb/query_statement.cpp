@@ -83,8 +83,8 @@ void Parser::select(SelectParts& parts) {
         sources(parts);
     }
     if ((parts.options & kOptionStar) != 0 && !parts.has_from) {
-        throw EngineError("Query input must contain at least one table or query: '" +
-                          std::string(sql_) + "'");
+        throw EngineError("Query input must contain at least one table or query: " +
+                          quoted_excerpt(sql_));
     }
     tail_clauses(parts);
 }
@@ -134,7 +134,7 @@ std::optional<std::string> Parser::column_alias() {
     }
     const std::size_t first = pos_;
     int depth = 0;
-    while (!ends_alias(pos_) || depth > 0) {
+    while (!at_end() && (depth > 0 || !ends_alias(pos_))) {
         if (at_symbol("(")) ++depth;
         if (at_symbol(")")) --depth;
         ++pos_;
@@ -211,6 +211,7 @@ std::vector<std::string> Parser::join_expression(SelectParts& parts) {
 }
 
 std::vector<std::string> Parser::source_primary(SelectParts& parts) {
+    const NestingGuard guard(*this);
     if (!at_symbol("(")) return table_reference(parts);
     if (!is_keyword(peek(1), "SELECT")) {
         ++pos_;
@@ -241,14 +242,18 @@ std::vector<std::string> Parser::source_primary(SelectParts& parts) {
 
 // table [[AS] alias]. Access writes the table of an aliased input unbracketed
 // ("FROM Order Details AS [x]"): before AS every word belongs to the name, and
-// so do three or more words in a row; two words are a table and its alias.
+// so do three or more words in a row, or two beginning with ORDER or GROUP;
+// other pairs of words are a table and its alias.
 std::vector<std::string> Parser::table_reference(SelectParts& parts) {
     const std::size_t first = pos_;
-    // ORDER and GROUP are words of a name unless BY follows ("Order Details").
-    auto name_word = [this]() {
+    // ORDER and GROUP begin a name unless BY follows ("Order Details").
+    auto name_word = [this, first]() {
         if (cur().kind == TokenKind::Bracket) return true;
         if (cur().kind != TokenKind::Word) return false;
-        if ((at_keyword("ORDER") || at_keyword("GROUP")) && !is_keyword(peek(1), "BY")) return true;
+        if (pos_ == first && (at_keyword("ORDER") || at_keyword("GROUP")) &&
+            !is_keyword(peek(1), "BY")) {
+            return true;
+        }
         return !is_reserved(cur());
     };
     while (name_word())
@@ -268,7 +273,7 @@ std::vector<std::string> Parser::table_reference(SelectParts& parts) {
         }
         table.name2 = std::string(unbracketed(cur()));
         ++pos_;
-    } else if (count == 2) {
+    } else if (count == 2 && !is_reserved(tokens_[first])) {
         table.name1 = std::string(unbracketed(tokens_[first]));
         table.name2 = std::string(unbracketed(tokens_[first + 1]));
     } else {
@@ -278,8 +283,8 @@ std::vector<std::string> Parser::table_reference(SelectParts& parts) {
     const std::string key = lower_ascii(exposed);
     for (const std::string& seen : parts.exposed_names) {
         if (lower_ascii(seen) == key) {
-            throw EngineError("Can't repeat table name '" + exposed + "' in FROM clause: '" +
-                              std::string(sql_) + "'");
+            throw EngineError("Can't repeat table name '" + exposed +
+                              "' in FROM clause: " + quoted_excerpt(sql_));
         }
     }
     parts.exposed_names.push_back(exposed);
@@ -590,8 +595,8 @@ std::vector<QueryRow> Parser::insert_statement(std::vector<QueryRow> params) {
     finish_statement();
     if (!targets.empty()) {
         if (targets.size() != parts.columns.size()) {
-            throw EngineError("Number of query values and destination fields are not the same: '" +
-                              std::string(sql_) + "'");
+            throw EngineError("Number of query values and destination fields are not the same: " +
+                              quoted_excerpt(sql_));
         }
         for (std::size_t i = 0; i < targets.size(); ++i)
             parts.columns[i].name2 = targets[i];

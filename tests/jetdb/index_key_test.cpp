@@ -211,6 +211,13 @@ TEST(IndexKey, TextSectionsMatchAccessBytes) {
         // Apostrophe: unprintable section with its position code.
         {u"ab'", true, {0x7F, 0x4A, 0x4C, 0x01, 0x01, 0x01, 0x01, 0x80, 0x0F, 0x06, 0x80, 0x00}},
         {u"o'a", true, {0x7F, 0x64, 0x4A, 0x01, 0x01, 0x01, 0x01, 0x80, 0x0B, 0x06, 0x80, 0x00}},
+        // "ss" takes two positions before an unprintable...
+        {u"Stra\u00DFe-x",
+         true,
+         {0x7F, 0x6B, 0x6D, 0x69, 0x4A, 0x6B, 0x6B, 0x51, 0x75, 0x01, 0x01, 0x01, 0x01, 0x80, 0x23,
+          0x06, 0x82, 0x00}},
+        // ...and before an accent.
+        {u"\u00DF\u00E9", true, {0x7F, 0x6B, 0x6B, 0x51, 0x01, 0x02, 0x02, 0x0E, 0x00}},
         // Multi-byte symbol codes.
         {u"\u00A9", true, {0x7F, 0x34, 0xAB, 0x01, 0x00}},
         {u"^", true, {0x7F, 0x2B, 0x02, 0x01, 0x00}},
@@ -231,6 +238,20 @@ TEST(IndexKey, TextIgnoresCaseTrailingSpacesAndLengthPast255) {
     const std::u16string long_a(300, u'a');
     EXPECT_EQ(text_key(long_a), text_key(long_a.substr(0, 255) + u"zzz"));
     EXPECT_NE(text_key(long_a.substr(0, 254)), text_key(long_a.substr(0, 255)));
+}
+
+TEST(IndexKey, TextTooLongToSpellOutKeepsOnePositionPerCharacter) {
+    // 254 letters, U+00DF, an accented letter: spelling out "ss" would need
+    // 256 characters, so U+00DF keeps a single accent slot.
+    std::u16string text(254, u'a');
+    text[253] = u'\u00DF';
+    text += u"\u00E9";
+    const Bytes key = text_key(text);
+    const std::size_t end_inline = 1 + 253 + 2 + 1;  // flag, letters, "ss", e
+    ASSERT_EQ(key[end_inline], 0x01);
+    const Bytes accents(key.begin() + end_inline + 1, key.end() - 1);
+    ASSERT_EQ(accents.size(), 255u);
+    EXPECT_EQ(accents.back(), 0x0E);
 }
 
 TEST(IndexKey, TextKeysSortInGeneralOrder) {

@@ -26,6 +26,7 @@ constexpr Layout kJet3{8, 12, 25, 27, 31, 35, 39, 43, 8,  18, 0,  1,
                        3, 13, 14, 16, 39, 0,  20, 4,  19, 21, 23, 20};
 
 void le(std::vector<std::uint8_t>& b, std::size_t at, std::uint64_t v, int width) {
+    assert(width >= 1 && width <= 8);
     if (b.size() < at + width) b.resize(at + width, 0);
     for (int i = 0; i < width; ++i)
         b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
@@ -255,8 +256,7 @@ std::vector<std::uint8_t> JetFileBuilder::definition_bytes(const TableSpec& t,
        t.stored_real_index_count.value_or(static_cast<std::uint32_t>(t.real_indexes.size())), 4);
     le(b, L.usage_map, usage_map, 4);
     le(b, L.free_map, free_map, 4);
-    for (std::size_t i = 0; i < t.real_indexes.size(); ++i)
-        append(b, 0, static_cast<int>(L.real_entry));
+    b.resize(b.size() + t.real_indexes.size() * L.real_entry, 0);
     for (const auto& c : t.columns) {
         const std::size_t at = b.size();
         b.resize(at + L.col_entry, 0);
