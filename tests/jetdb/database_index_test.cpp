@@ -144,6 +144,7 @@ TEST(WriterIndexes, KeysAndIndexesBeforeAndAfterRows) {
         ids.push_back(999999);
         db.close();
     }
+    expect_verified(file);
 
     std::string schema;
     run_capture("mdb-schema --indexes " + shell_quote(file.string()) + " postgres 2>/dev/null",

@@ -152,6 +152,7 @@ TEST(WriterOracles, TablesOfZeroOneAndManyRows) {
         many.close();
         db.close();
     }
+    expect_verified(file);
     const auto check = [&](const std::optional<CsvTable>& zero, const std::optional<CsvTable>& one,
                            const std::optional<CsvTable>& many) {
         ASSERT_TRUE(zero && one && many);
@@ -327,6 +328,7 @@ TEST(WriterOracles, ColumnAddedAfterRowsReadsNullInOlderRows) {
         rs.update();
         db.close();
     }
+    expect_verified(file);
     const auto check = [&](const std::optional<CsvTable>& t) {
         ASSERT_TRUE(t);
         EXPECT_EQ(column_of(*t, "A"), (std::vector<Opt>{"1", "2"}));
@@ -371,6 +373,7 @@ TEST(WriterOracles, SizeLimitRefusesRowsAndKeepsTheFileValid) {
         EXPECT_THROW(rs.update(), EngineError);
         db.close();
     }
+    expect_verified(file);
     EXPECT_TRUE(refused);
     EXPECT_GT(stored, 10);
     EXPECT_LT(std::filesystem::file_size(file), kLimit);

@@ -3,6 +3,7 @@
 #include <stdlib.h>
 
 #include "support/corpus.h"
+#include "support/jet_verifier.h"
 
 namespace tessaly::jetdb::test {
 
@@ -36,6 +37,12 @@ void build_database(const std::filesystem::path& path, const std::vector<std::st
         rs.close();
     }
     db.close();
+    expect_verified(path);
+}
+
+void expect_verified(const std::filesystem::path& path) {
+    const auto report = tessaly::test::verify_jet4(path);
+    EXPECT_TRUE(report.clean()) << path << "\n" << report.to_string();
 }
 
 std::vector<std::optional<std::string>> column_of(const tessaly::test::CsvTable& table,
