@@ -57,6 +57,18 @@ std::vector<std::optional<std::string>> column_of(const tessaly::test::CsvTable&
     return out;
 }
 
+std::optional<tessaly::test::CsvTable> own_reader_export(const std::filesystem::path& file,
+                                                         const std::string& table) {
+    using tessaly::test::shell_quote;
+    std::string out;
+    const std::string cmd = shell_quote(tessaly::test::cli_path().string()) + " dump " +
+                            shell_quote(file.string()) + " " + shell_quote(table) + " 2>/dev/null";
+    if (tessaly::test::run_capture(cmd, out) != 0) return std::nullopt;
+    tessaly::test::CsvTable csv;
+    if (!tessaly::test::parse_csv(out, csv)) return std::nullopt;
+    return csv;
+}
+
 bool have_mdbtools() {
     return tessaly::test::have_program("mdb-export") && tessaly::test::have_program("mdb-tables") &&
            tessaly::test::have_program("mdb-ver");

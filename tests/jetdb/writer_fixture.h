@@ -52,6 +52,11 @@ void build_database(const std::filesystem::path& path, const std::vector<std::st
 std::vector<std::optional<std::string>> column_of(const tessaly::test::CsvTable& table,
                                                   const std::string& name);
 
+// Our own reader's view of one table (`tessaly dump FILE TABLE`): values as
+// the reader renders them, nulls and empty texts alike as empty fields.
+std::optional<tessaly::test::CsvTable> own_reader_export(const std::filesystem::path& file,
+                                                         const std::string& table);
+
 // True when mdbtools (mdb-export, mdb-tables, mdb-ver) is installed.
 bool have_mdbtools();
 
