@@ -8,6 +8,7 @@
 #include "jetdb/writer_fixture.h"
 #include "support/corpus.h"
 #include "support/oracles.h"
+#include "support/temp_env.h"
 
 namespace tessaly::jetdb::test {
 namespace {
@@ -252,6 +253,18 @@ TEST(WriterOracles, TextEdgeValues) {
     for (std::size_t i = 0; i < cases.size(); ++i)
         rows.push_back({{"Id", std::to_string(i)}, {"T", cases[i].first}});
     build_database(file, {"CREATE TABLE [Texts]([Id] LONG, [T] TEXT(255));"}, "Texts", rows);
+    // Latin text is stored compressed, as Access stores it: FF FE, then one
+    // byte per character.
+    const std::string bytes = tessaly::test::read_file(file);
+    const std::string latin =
+        "\xFF\xFE\xDC"
+        "n\xEF"
+        "c\xF6"
+        "d\xE9 fa\xE7"
+        "ade";
+    EXPECT_NE(bytes.find(latin), std::string::npos);
+    const std::string wide_mixed("m\0i\0x\0e\0d\0", 10);
+    EXPECT_EQ(bytes.find(wide_mixed), std::string::npos);
     std::vector<Opt> expected;
     for (const auto& c : cases)
         expected.push_back(c.second);
