@@ -294,6 +294,10 @@ void Database::execute(std::string_view statement, int options) {
     });
 }
 
+void Database::execute(std::u16string_view statement, int options) {
+    execute(std::string_view(utf16_to_utf8(statement)), options);
+}
+
 void Database::close() {
     if (!state_) return;
     std::unique_ptr<DatabaseState> state = std::move(state_);

@@ -9,7 +9,8 @@
 //   db.close();   // the file appears under `path` only now
 //
 // Every failure of a public operation throws EngineError; nothing else leaves
-// the library. One thread uses a database at a time.
+// the library. One thread uses a database at a time. Texts are UTF-8; the
+// UTF-16 overloads convert and do the same.
 #pragma once
 
 #include <cstdint>
@@ -56,6 +57,7 @@ class Database {
     // errors always throw). Throws for statements Jet refuses, leaving the
     // database unchanged.
     void execute(std::string_view statement, int options);
+    void execute(std::u16string_view statement, int options);
 
     bool is_open() const;
 
@@ -84,6 +86,7 @@ class Recordset {
     // `options` 0. Throws when the database is closed, the table does not
     // exist or is one of the engine's own tables.
     void open(int type, std::string_view sql, int options);
+    void open(int type, std::u16string_view sql, int options);
     bool is_open() const;
     void close();
 
@@ -94,6 +97,7 @@ class Recordset {
     // without regard to case. On failure the field is left unset and the
     // call throws.
     void set_field_value(std::string_view field, std::string_view text);
+    void set_field_value(std::u16string_view field, std::u16string_view text);
     // Stores the new record. On failure nothing is stored and it throws.
     // Either way the record is finished; the next one starts with add_new().
     void update();

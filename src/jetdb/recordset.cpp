@@ -113,6 +113,14 @@ void Recordset::open(int type, std::string_view sql, int options) {
     });
 }
 
+void Recordset::open(int type, std::u16string_view sql, int options) {
+    open(type, std::string_view(utf16_to_utf8(sql)), options);
+}
+
+void Recordset::set_field_value(std::u16string_view field, std::u16string_view text) {
+    set_field_value(std::string_view(utf16_to_utf8(field)), std::string_view(utf16_to_utf8(text)));
+}
+
 void Recordset::close() {
     open_ = false;
     pending_.reset();

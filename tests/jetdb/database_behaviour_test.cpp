@@ -151,7 +151,7 @@ TEST(WriterContract, FieldAndRecordFailures) {
     // Row 2: out of range, then a good value.
     rs.add_new();
     EXPECT_THROW(rs.set_field_value("I", "40000"), EngineError);
-    rs.set_field_value("I", "-7");
+    rs.set_field_value(u"I", u"-7");  // the UTF-16 forms do the same
     rs.set_field_value("T", "five!");
     rs.update();
     // Row 3: too large for a record (8 x 255 non-Latin characters): refused.
