@@ -118,7 +118,7 @@ class DdlRunner {
 
     void operator()(const CreateTableStmt& s) {
         const std::u16string name = utf8_to_utf16(s.table);
-        if (state_.find_table(s.table) >= 0)
+        if (state_.name_in_use(s.table))
             throw EngineError("Table '" + s.table + "' already exists.");
         if (s.columns.empty()) throw EngineError("A table needs at least one column.");
         if (s.columns.size() > kMaxColumns) throw EngineError("Too many fields defined.");

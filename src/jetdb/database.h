@@ -68,6 +68,7 @@ class Database {
 
   private:
     friend class Recordset;
+    friend class QueryDef;
     DatabaseOptions options_;
     std::unique_ptr<DatabaseState> state_;
 };
@@ -109,6 +110,38 @@ class Recordset {
     std::size_t table_ = 0;      // index of the table in the database
     std::unique_ptr<Pending> pending_;
     bool open_ = false;
+};
+
+// A saved query on its way into a database; the engine behind
+// `destQueryDef`. create() checks the name and the SQL text; append()
+// stores the query (its catalog row, permissions and MSysQueries rows).
+class QueryDef {
+  public:
+    explicit QueryDef(Database& database);
+    ~QueryDef();
+    QueryDef(const QueryDef&) = delete;
+    QueryDef& operator=(const QueryDef&) = delete;
+
+    // Starts a saved query called `name` (UTF-8) from SQL text. Throws when
+    // the database is closed, the name is invalid or already names a table or
+    // saved query, or Jet would refuse the text.
+    void create(std::string_view name, std::string_view sql);
+    // Starts an empty saved query (a plain select without source).
+    void create(std::string_view name);
+    void create(std::u16string_view name, std::u16string_view sql);
+    void create(std::u16string_view name);
+    // Stores the query begun by create(). Throws when there is none, the
+    // name has been taken meanwhile, or the file is full.
+    void append();
+    bool is_open() const;
+    // Ends the query definition; one not appended is dropped.
+    void close();
+
+  private:
+    struct Pending;
+    Database& database_;
+    std::uint64_t session_ = 0;
+    std::unique_ptr<Pending> pending_;
 };
 
 }  // namespace tessaly::jetdb

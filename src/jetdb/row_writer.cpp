@@ -51,6 +51,12 @@ int DatabaseState::find_table(std::string_view name) const {
     return -1;
 }
 
+bool DatabaseState::name_in_use(std::string_view name) const {
+    if (find_table(name) >= 0) return true;
+    const auto folded = fold_name(name);
+    return std::find(query_keys.begin(), query_keys.end(), folded) != query_keys.end();
+}
+
 void DatabaseState::account(const TableDefinition& def, int sign) {
     const auto apply = [sign](std::uint32_t& total, std::size_t amount) {
         total = sign > 0 ? total + static_cast<std::uint32_t>(amount)
