@@ -221,9 +221,10 @@ class Verifier {
             }
             UsageMap mf;
             if (lv.free.page == 0 && lv.free.row == 0)
-                p_.warning(tdef_page, what +
-                                          " have no free-space map (seen in tables Access 2007"
-                                          " adds)");
+                p_.warning(tdef_page,
+                           what +
+                               " have no free-space map (Access writes none in some of its"
+                               " own system tables)");
             else if (load_map(lv.free, "free " + what, tdef_page, mf))
                 for (std::uint32_t p : mf.pages)
                     if (!lv_set.count(p))
@@ -379,15 +380,23 @@ class Verifier {
         }
     }
 
+    // TDEF free-space fields: 0 on full pages; on the last page Access
+    // reserves 8 bytes beyond the definition.
     void check_tdef_free_space(const TableDef& def) {
-        // A single-page definition: Access reserves 8 bytes beyond the definition.
-        if (def.chain.size() != 1) return;
-        std::uint32_t want =
-            static_cast<std::uint32_t>(kPageSize - kTdefPageHeader - def.defined_bytes);
-        std::uint16_t have = *f_.page(def.page).u16(kTdefFreeSpace);
-        if (have != want)
-            p_.error(def.page,
-                     "TDEF free space field " + num(have) + ", definition leaves " + num(want));
+        std::size_t remaining = def.defined_bytes;
+        for (std::size_t i = 0; i < def.chain.size(); ++i) {
+            std::size_t capacity = i == 0 ? kPageSize : kPageSize - kTdefPageHeader;
+            std::size_t used = std::min(remaining, capacity) + (i == 0 ? 0 : kTdefPageHeader);
+            remaining -= std::min(remaining, capacity);
+            bool last = i + 1 == def.chain.size();
+            std::size_t want =
+                last ? kPageSize - kTdefPageHeader - std::min(used, kPageSize - kTdefPageHeader)
+                     : 0;
+            std::uint16_t have = *f_.page(def.chain[i]).u16(kTdefFreeSpace);
+            if (have != want)
+                p_.error(def.chain[i],
+                         "TDEF free space field " + num(have) + ", definition leaves " + num(want));
+        }
     }
 
     void check_lval_references(const std::string& who, const std::string& name,
