@@ -70,6 +70,8 @@ std::string utf16_to_utf8(const std::vector<std::uint16_t>& units) {
             units[i + 1] < 0xE000) {
             u = 0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00);
             ++i;
+        } else if (u >= 0xD800 && u < 0xE000) {
+            u = 0xFFFD;  // unpaired surrogate
         }
         append_utf8(out, u);
     }
