@@ -608,7 +608,7 @@ bool read_long_value(const Jet4File& file, ByteView value, std::vector<std::uint
     if (kind == kLvSingleRow) {
         auto r = lval_row(ptr);
         if (!r) return false;
-        if (r->size() < length) {
+        if (r->size() != length) {
             error = "single-row long value says " + num(length) + " bytes, its row holds " +
                     num(r->size());
             return false;
@@ -633,12 +633,18 @@ bool read_long_value(const Jet4File& file, ByteView value, std::vector<std::uint
         }
         auto r = lval_row(ptr);
         if (!r) return false;
+        std::uint32_t ptr_page = ptr.page;
         if (r->size() < kLvChainLink) {
             error = "long-value chain row shorter than its link";
             return false;
         }
         ptr = RowPointer::from_u32(*r->u32(0));
         std::size_t take = std::min<std::size_t>(r->size() - kLvChainLink, length - out.size());
+        if (take != r->size() - kLvChainLink) {
+            error = "long-value chain row on page " + num(ptr_page) + " holds " +
+                    num(r->size() - kLvChainLink - take) + " bytes past the value's " + num(length);
+            return false;
+        }
         out.insert(out.end(), r->data() + kLvChainLink, r->data() + kLvChainLink + take);
     }
     if (ptr.page != 0) {
