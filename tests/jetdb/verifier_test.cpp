@@ -114,6 +114,9 @@ const Fault kFaults[] = {
          put_u16(b, at(kTinyTableData, kPageSize) - 1 - 2, 40);
      },
      "variable-column count"},
+    {"null column still holding bytes",
+     [](Image& b) { b[at(kTinyTableData, kPageSize) - 1] = 0x01; },  // row 0: Name bit cleared
+     "null column 'Name' occupies 2 bytes"},
     {"index page missing from the index map",
      [](Image& b) {
          b[map_bit_byte(b, kTinyMapPage, kTinyMapIndex, kTinyIndexLeaf2)] &=

@@ -488,14 +488,11 @@ bool crack_row(const TableDef& def, ByteView row, CrackedRow& out, std::string& 
         }
         if (c.fixed()) {
             std::size_t at = kRowFixedArea + c.fixed_offset;
+            // Every fixed column the row counts has its space, null or not.
             if (at + c.length > fixed_end) {
-                // Access leaves no room for fixed columns added after the row was written.
-                if (bit) {
-                    error = "fixed column '" + c.name + "' at " + num(at) + "+" + num(c.length) +
-                            " passes the fixed area end " + num(fixed_end);
-                    return false;
-                }
-                continue;
+                error = "fixed column '" + c.name + "' at " + num(at) + "+" + num(c.length) +
+                        " passes the fixed area end " + num(fixed_end);
+                return false;
             }
             if (!bit) continue;
             val.null = false;
@@ -504,9 +501,29 @@ bool crack_row(const TableDef& def, ByteView row, CrackedRow& out, std::string& 
         }
         if (offsets.empty() || static_cast<std::size_t>(c.var_index) + 1 >= offsets.size())
             continue;
-        if (!bit) continue;
+        if (!bit) {
+            if (offsets[c.var_index + 1] != offsets[c.var_index]) {
+                error = "null column '" + c.name + "' occupies " +
+                        num(offsets[c.var_index + 1] - offsets[c.var_index]) + " bytes";
+                return false;
+            }
+            continue;
+        }
         val.null = false;
         val.bytes = row.sub(offsets[c.var_index], offsets[c.var_index + 1] - offsets[c.var_index]);
+        if (c.type == kTypeText && val.bytes.size() > 0) {
+            bool compressed = val.bytes.size() >= 2 && val.bytes.u8(0) == kTextCompressed[0] &&
+                              val.bytes.u8(1) == kTextCompressed[1];
+            if (compressed && !(c.ext_flags & kColExtCompressible)) {
+                error = "column '" + c.name + "' holds compressed text but does not allow it";
+                return false;
+            }
+            if (!compressed && val.bytes.size() % 2) {
+                error = "column '" + c.name + "' holds " + num(val.bytes.size()) +
+                        " bytes of UTF-16 text, an odd count";
+                return false;
+            }
+        }
         if ((c.type == kTypeText || c.type == kTypeBinary) && val.bytes.size() > c.length) {
             error = "column '" + c.name + "' holds " + num(val.bytes.size()) +
                     " bytes, more than its length " + num(c.length);
