@@ -113,6 +113,7 @@ inline constexpr std::size_t kColExtFlags = 16;
 inline constexpr std::size_t kColFixedOffset = 21;
 inline constexpr std::size_t kColLength = 23;
 inline constexpr std::uint8_t kColFlagFixed = 0x01;
+inline constexpr std::uint8_t kColFlagUpdatable = 0x02;  // set on every column Access writes
 inline constexpr std::uint8_t kColExtCompressible = 0x01;  // text may use FF FE compression
 inline constexpr std::uint8_t kTextCompressed[2] = {0xFF, 0xFE};
 

@@ -154,6 +154,9 @@ void check_columns(const TableDef& def, const TdefBuffer& buf, std::size_t col_s
             problems.error(where, who + " text length " + num(c.length) + " is not 2..510 even");
         if (c.type == kTypeBinary && (c.length == 0 || c.length > 510))
             problems.error(where, who + " binary length " + num(c.length) + " is not 1..510");
+        if (!(c.flags & kColFlagUpdatable))
+            problems.error(
+                where, who + " lacks the updatable flag 0x02 (flags " + hex_byte(c.flags) + ")");
         if (c.long_value() && c.fixed())
             problems.error(where, who + " is a long-value column marked fixed");
         if (natural && !c.fixed() && c.type != kTypeBool)
