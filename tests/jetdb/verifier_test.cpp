@@ -106,6 +106,9 @@ const Fault kFaults[] = {
          put_u32(b, row_offset(b, kTinyCatalogData, 2) + kRowFixedArea, kTinyTableData);
      },
      "not a TDEF page"},
+    {"catalog row under a missing parent",
+     [](Image& b) { b[row_offset(b, kTinyCatalogData, 2) + kRowFixedArea + 4] = 0x09; },
+     "which does not exist"},
     {"version byte not Jet 4", [](Image& b) { b[kHdrVersion] = 0; }, "is not Jet 4"},
     {"database key set", [](Image& b) { b[kHdrDbKey] ^= 0x01; }, "database key"},
     {"variable-column count larger than the row",

@@ -194,6 +194,8 @@ inline constexpr std::size_t kIdxChildPointer = 4;  // big-endian child page (no
 
 // Catalog (MSysObjects) values.
 inline constexpr std::int16_t kObjTable = 1;
+inline constexpr std::int16_t kObjQuery = 5;
+inline constexpr std::uint32_t kCatalogRootId = 0x0F000000;  // parent of the top containers
 inline constexpr std::uint32_t kObjIdPageMask = 0x00FFFFFF;
 
 }  // namespace tessaly::test::jet
