@@ -211,7 +211,8 @@ TEST(JetDescribe, SummarisesHeaderSchemaAndCatalog) {
               "LONG num=0 index=0 flags=0x07 ext=0x00 length=4 fixed_offset=0 misc=09040000");
     EXPECT_EQ(field(d, "table[T].index[PrimaryKey]"),
               "kind=primary real=0 columns=ID+ flags=0x89 cascade=0x00/0x00");
-    EXPECT_EQ(field(d, "object[Tables/T]"), "id=<tdef> type=1 flags=0x00000000 owner=none");
+    EXPECT_EQ(field(d, "object[Tables/T]"),
+              "id=<tdef> parent=0x0F000001 type=1 flags=0x00000000 owner=none");
     EXPECT_EQ(d.per_file.at("object[Tables/T].id"), "5");
     EXPECT_TRUE(diff_descriptions(d, d).empty());
 }
