@@ -8,8 +8,10 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang-19 libclang-rt-19-dev   # libFuzzer with ASan/UBSan
   mdbtools                      # independent reader used as a test oracle
-  nodejs npm                    # runs the npm package mdb-reader, a second oracle
 )
+# Node.js runs the npm package mdb-reader, a second oracle. The machine image
+# ships Node 20 with npm; take Debian's only when none is there.
+command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)
 
 missing=()
 for p in "${packages[@]}"; do
