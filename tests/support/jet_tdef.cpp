@@ -150,9 +150,9 @@ void check_columns(const TableDef& def, const TdefBuffer& buf, std::size_t col_s
         if (natural && c.type != kTypeBool && c.length != natural)
             problems.error(where, who + " of type " + hex_byte(c.type) + " has length " +
                                       num(c.length) + ", expected " + num(natural));
-        if (c.type == kTypeText && (c.length == 0 || c.length > 510 || c.length % 2))
+        if (c.type == kTypeText && (c.length == 0 || c.length > kMaxTextBytes || c.length % 2))
             problems.error(where, who + " text length " + num(c.length) + " is not 2..510 even");
-        if (c.type == kTypeBinary && (c.length == 0 || c.length > 510))
+        if (c.type == kTypeBinary && (c.length == 0 || c.length > kMaxBinaryBytes))
             problems.error(where, who + " binary length " + num(c.length) + " is not 1..510");
         if (!(c.flags & kColFlagUpdatable))
             problems.error(
@@ -677,7 +677,8 @@ bool read_long_value(const Jet4File& file, ByteView value, std::vector<std::uint
 
 std::string decode_text(ByteView bytes) {
     std::vector<std::uint16_t> units;
-    if (bytes.size() >= 2 && bytes.u8(0) == 0xFF && bytes.u8(1) == 0xFE) {
+    if (bytes.size() >= 2 && bytes.u8(0) == kTextCompressed[0] &&
+        bytes.u8(1) == kTextCompressed[1]) {
         bool compressed = true;
         std::size_t i = 2;
         while (i < bytes.size()) {
@@ -733,7 +734,7 @@ std::string value_as_text(const Jet4File& file, const ColumnDef& column, const C
             std::snprintf(
                 buf, sizeof buf, "%.4f",
                 static_cast<double>(static_cast<std::int64_t>(value.bytes.u64(0).value_or(0))) /
-                    10000.0);
+                    kCurrencyScale);
             return buf;
         case kTypeFloat:
             std::snprintf(buf, sizeof buf, "%g", value.bytes.f32(0).value_or(0));
@@ -754,12 +755,12 @@ std::string value_as_text(const Jet4File& file, const ColumnDef& column, const C
             std::vector<std::uint8_t> data;
             std::string error;
             if (!read_long_value(file, value.bytes, data, error)) return "<" + error + ">";
-            return hex_bytes(data, 4096);
+            return hex_bytes(data, data.size());
         }
         default: {
             std::vector<std::uint8_t> data(value.bytes.data(),
                                            value.bytes.data() + value.bytes.size());
-            return hex_bytes(data, 4096);
+            return hex_bytes(data, data.size());
         }
     }
 }

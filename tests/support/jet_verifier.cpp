@@ -83,7 +83,7 @@ class Verifier {
     void check_header() {
         ByteView pg = f_.page(0);
         HeaderInfo h = decode_header(pg);
-        if (h.page_type != kPageHeader || pg.u8(1) != 0x01)
+        if (h.page_type != kPageHeader || pg.u8(1) != kPageMarker)
             p_.error(0, "page 0 does not start 00 01");
         if (!h.signature_ok) p_.error(0, "page 0 lacks the \"Standard Jet DB\" signature");
         if (h.version != kVersionJet4)
@@ -92,7 +92,7 @@ class Verifier {
         if (h.db_key != 0)
             p_.error(0, "header database key is " + num(h.db_key) + ": pages would be encoded");
         if (h.sort_lcid == 0) p_.error(0, "header sort order LCID is 0");
-        if (!(h.creation_date > 0 && h.creation_date < 2958466))
+        if (!(h.creation_date > 0 && h.creation_date < kMaxOleDate))
             p_.error(0, "header creation date " + std::to_string(h.creation_date) +
                             " is outside 1899..9999");
     }
