@@ -93,6 +93,45 @@ struct RecoveryState {
     // Sources opened by jet_open and not yet closed on release. The next
     // jet_open closes those still open (and only those).
     std::vector<std::weak_ptr<reader::JetFile>> sources_left_open;
+
+    // Source files of the runs, in the order they were listed when the run was
+    // asked for, and their count at that moment (the save run's loop bound).
+    std::vector<std::string> source_files;
+    std::int32_t source_file_count = 0;
+
+    // The file opened by the last analysis or table load; it stays open until
+    // the next open closes the sources left open.
+    std::shared_ptr<reader::JetFile> preview_source;
+    // Path of the file the last analysis read; the table load opens it again.
+    std::string preview_source_path;
+    // The table selected in the preview, loaded by the table-load run.
+    std::int64_t selected_table_page = 0;
+    std::string selected_table_name;
+
+    // Save hand-off between the preview, the save run and its closing step.
+    bool save_current_requested = false;
+    bool save_all_requested = false;
+    std::string destination_folder_current;
+    std::string destination_folder_all;
+    // The overwrite prompt's last answer (OverwriteAnswer); 0 before the first.
+    std::int32_t overwrite_answer = 0;
+    // Set by the save run when it ended with a confirmed stop.
+    bool run_aborted = false;
 };
+
+// The overwrite prompt's four answers (RecoveryState::overwrite_answer).
+enum OverwriteAnswer : std::int32_t {
+    kOverwriteUnanswered = 0,
+    kOverwriteYes = 1,
+    kOverwriteNo = 2,
+    kOverwriteYesToAll = 3,
+    kOverwriteNoToAll = 4,
+};
+
+// The path at zero-based `index` of state.source_files; empty when the list is
+// shorter.
+inline std::string source_path_at(const RecoveryState& state, std::size_t index) {
+    return index < state.source_files.size() ? state.source_files[index] : std::string();
+}
 
 }  // namespace tessaly::recovery
