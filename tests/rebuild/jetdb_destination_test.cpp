@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "log/activity_log.h"
 #include "reader/catalog_list.h"
 #include "reader/row_reader.h"
@@ -95,11 +97,32 @@ TEST(JetdbDestination, RefusalsArriveAsEngineErrors) {
     engine.create(env.root() / "d.mdb");
     EXPECT_THROW(engine.create(env.root() / "e.mdb"), jetdb::EngineError);
     EXPECT_THROW(d.destDatabase->execute("CREATE TABLE", kFailOnError), jetdb::EngineError);
-    EXPECT_THROW(d.destQueryDef->create("Q", "SELECT 1;"), jetdb::EngineError);
+    EXPECT_THROW(d.destQueryDef->create("Q", "SELECT FROM WHERE"), jetdb::EngineError);
     EXPECT_FALSE(d.destQueryDef->is_open());
+    d.destQueryDef->create("Q");
+    EXPECT_TRUE(d.destQueryDef->is_open());
+    d.destQueryDef->append();
+    d.destQueryDef->close();
+    EXPECT_THROW(
+        {
+            d.destQueryDef->create("Q");
+            d.destQueryDef->append();
+        },
+        jetdb::EngineError);
+    d.destQueryDef->close();
     EXPECT_THROW(d.destDatabase->create_relation("R", "A", "B", 0, "a", "b"), jetdb::EngineError);
     d.destDatabase->close();
-    EXPECT_TRUE(std::filesystem::exists(env.root() / "d.mdb"));
+
+    recovery::RecoveryState state;
+    auto rebuilt = reader::jet_open(env.root() / "d.mdb", state);
+    ASSERT_TRUE(rebuilt);
+    std::vector<reader::CatalogObject> objects;
+    ASSERT_TRUE(reader::list_catalog(rebuilt, state, objects));
+    EXPECT_EQ(std::count_if(objects.begin(), objects.end(),
+                            [](const auto& o) {
+                                return o.type == reader::kObjectTypeQuery && o.name == "Q";
+                            }),
+              1);
 }
 
 }  // namespace
