@@ -357,13 +357,9 @@ TEST(RebuildCorpus, EveryReadableTableIsRebuiltWithItsRows) {
             if (oracle_tables) {
                 EXPECT_NE(std::find(oracle_tables->begin(), oracle_tables->end(), name),
                           oracle_tables->end());
-                // The oracle's CSV filter can trip over a quoted line that
-                // looks like a page dump; then it fails on the source too.
                 auto exported = test::mdbtools_export(target, name);
-                if (!exported) {
-                    EXPECT_FALSE(test::mdbtools_export(path, name))
-                        << "mdbtools cannot export the rebuilt table";
-                } else {
+                EXPECT_TRUE(exported) << "mdbtools cannot export the rebuilt table";
+                if (exported) {
                     EXPECT_EQ(exported->rows.size(), want.size());
                 }
             }
