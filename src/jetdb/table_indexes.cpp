@@ -99,6 +99,37 @@ void add_row_keys(TableStore& table, std::vector<RowKey>&& keys, std::uint32_t r
     }
 }
 
+IndexState index_stored_rows(const TableStore& table, PageFile& file, const RealIndex& real,
+                             std::uint64_t& bytes) {
+    const TableDefinition& def = table.definition();
+    IndexState state;
+    std::vector<FieldValue> values;
+    table.for_each_row(file, [&](std::span<const std::uint8_t> row, std::uint32_t pointer) {
+        decode_row(def, row, values);
+        bool any_null = false, all_null = false;
+        auto key = key_of(def, real, values, any_null, all_null);
+        if ((real.flags & kIndexFlagRequired) && any_null) throw EngineError(kNullMessage);
+        if ((real.flags & kIndexFlagIgnoreNulls) && all_null) return;
+        IndexEntry e;
+        e.key = std::move(key);
+        e.page = pointer >> 8;
+        e.row = static_cast<std::uint8_t>(pointer & 0xFF);
+        bytes += e.key.size() + kIndexEntryPointerSize;
+        state.entries.push_back(std::move(e));
+        const auto& stored = state.entries.back().key;
+        if ((real.flags & kIndexFlagUnique) && !any_null &&
+            !state.unique_keys.insert(key_view(stored)).second)
+            throw EngineError(kDuplicateMessage);
+    });
+    return state;
+}
+
+bool unique_index_has(const TableStore& table, std::size_t real_index,
+                      const std::vector<std::uint8_t>& key) {
+    const auto& states = table.indexes();
+    return real_index < states.size() && states[real_index].unique_keys.count(key_view(key)) > 0;
+}
+
 std::uint64_t create_index(TableStore& table, PageFile& file, const CreateIndexStmt& s,
                            std::uint64_t name_seed) {
     TableDefinition& def = table.definition();
@@ -133,26 +164,8 @@ std::uint64_t create_index(TableStore& table, PageFile& file, const CreateIndexS
         throw EngineError("Cannot create more indexes on this table.");
 
     // Entries for the rows already stored, checked like new rows.
-    IndexState state;
-    std::vector<FieldValue> values;
     std::uint64_t bytes = 0;
-    table.for_each_row(file, [&](std::span<const std::uint8_t> row, std::uint32_t pointer) {
-        decode_row(def, row, values);
-        bool any_null = false, all_null = false;
-        auto key = key_of(def, real, values, any_null, all_null);
-        if ((real.flags & kIndexFlagRequired) && any_null) throw EngineError(kNullMessage);
-        if ((real.flags & kIndexFlagIgnoreNulls) && all_null) return;
-        IndexEntry e;
-        e.key = std::move(key);
-        e.page = pointer >> 8;
-        e.row = static_cast<std::uint8_t>(pointer & 0xFF);
-        bytes += e.key.size() + kIndexEntryPointerSize;
-        state.entries.push_back(std::move(e));
-        const auto& stored = state.entries.back().key;
-        if ((real.flags & kIndexFlagUnique) && !any_null &&
-            !state.unique_keys.insert(key_view(stored)).second)
-            throw EngineError(kDuplicateMessage);
-    });
+    IndexState state = index_stored_rows(table, file, real, bytes);
 
     LogicalIndex logical;
     logical.name = utf8_to_utf16(name);
