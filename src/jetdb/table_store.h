@@ -7,12 +7,11 @@
 #include <memory>
 #include <span>
 #include <string>
-#include <string_view>
-#include <unordered_set>
 #include <vector>
 
 #include "jetdb/data_page.h"
 #include "jetdb/index_pages.h"
+#include "jetdb/key_set.h"
 #include "jetdb/long_value.h"
 #include "jetdb/page_file.h"
 #include "jetdb/table_definition.h"
@@ -23,8 +22,8 @@ namespace tessaly::jetdb {
 // The entries of one real index, kept until the index pages are built.
 struct IndexState {
     std::vector<IndexEntry> entries;
-    // Unique indexes: views of the keys in `entries` (their bytes never move).
-    std::unordered_set<std::string_view> unique_keys;
+    // Unique indexes: the entries, by position, for duplicate checks.
+    KeySet unique_keys;
     UsageMap pages;  // filled when the index pages are written
 };
 
