@@ -44,15 +44,4 @@ std::vector<std::vector<std::string>> parse_csv(const std::string& text) {
     return records;
 }
 
-std::string shell_quote(const std::string& text) {
-    std::string out = "'";
-    for (char c : text) {
-        if (c == '\'')
-            out += "'\\''";
-        else
-            out += c;
-    }
-    return out + "'";
-}
-
 }  // namespace tessaly::test
