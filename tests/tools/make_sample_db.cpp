@@ -1,7 +1,7 @@
 // make_sample_db: writes a small Jet 4 sample database with our own writer,
 // for demonstrations: Customers (10 rows), Products (8 rows) and Orders (25
 // rows, with notes), then marks the first Orders row of its first data page
-// as deleted, as the engine does when a row is deleted.
+// deleted the way Access does.
 //   make_sample_db DESTINATION
 #include <filesystem>
 #include <fstream>
@@ -21,7 +21,8 @@ constexpr int kDefaultRecordset = -1;
 // Data page: owner u32 at 4; u16 row count at 12 and offsets after it (Jet 4).
 constexpr std::size_t kPageSize = 4096, kOwnerOffset = 4, kFirstRowEntry = 14;
 constexpr std::uint8_t kDataPage = 0x01;
-constexpr std::uint16_t kDeletedFlag = 0x8000;
+// Access marks a deleted row by setting both top bits of its offset entry.
+constexpr std::uint16_t kDeletedFlags = 0xC000;
 
 // Keys and indexes are added when the writer can store them.
 void try_execute(tessaly::jetdb::Database& db, const std::string& statement) {
@@ -64,7 +65,7 @@ bool delete_first_row(const std::filesystem::path& path, const std::string& tabl
         if (p[0] != kDataPage || owner != definition) continue;
         f.clear();
         f.seekp(static_cast<std::streamoff>(at + kFirstRowEntry + 1));
-        const char high = static_cast<char>(p[kFirstRowEntry + 1] | (kDeletedFlag >> 8));
+        const char high = static_cast<char>(p[kFirstRowEntry + 1] | (kDeletedFlags >> 8));
         f.write(&high, 1);
         return static_cast<bool>(f);
     }
