@@ -13,7 +13,7 @@ cd "$root"
 
 bash scripts/setup.sh
 echo "== build"
-bash scripts/build.sh build -DTESSALY_BENCH=OFF >/dev/null
+bash scripts/build.sh build >/dev/null
 
 demo="$root/build/demo"
 rm -rf "$demo"
