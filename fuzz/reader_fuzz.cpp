@@ -5,12 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "reader/catalog_list.h"
-#include "reader/index_def.h"
-#include "reader/jet_file.h"
-#include "reader/row_reader.h"
-#include "reader/table_def.h"
-#include "recovery/recovery_state.h"
+#include "reader/reader.h"
 
 namespace {
 

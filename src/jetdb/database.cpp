@@ -16,7 +16,7 @@
 #include "jetdb/database_state.h"
 #include "jetdb/ddl.h"
 #include "jetdb/header_page.h"
-#include "jetdb/names.h"
+#include "jetdb/table_indexes.h"
 #include "jetdb/text_codec.h"
 
 namespace tessaly::jetdb {
@@ -118,7 +118,7 @@ class DdlRunner {
 
     void operator()(const CreateTableStmt& s) {
         const std::u16string name = utf8_to_utf16(s.table);
-        if (state_.find_table(name) >= 0)
+        if (state_.name_in_use(s.table))
             throw EngineError("Table '" + s.table + "' already exists.");
         if (s.columns.empty()) throw EngineError("A table needs at least one column.");
         if (s.columns.size() > kMaxColumns) throw EngineError("Too many fields defined.");
@@ -155,13 +155,35 @@ class DdlRunner {
     }
 
     void operator()(const CreateIndexStmt& s) {
-        user_table(s.table);
-        throw EngineError("Index statements are not supported by this engine yet.");
+        TableStore& table = user_table(s.table);
+        TableDefinition& def = table.definition();
+        const std::size_t real_count = def.real_indexes().size();
+        const std::size_t logical_count = def.logical_indexes().size();
+        const std::uint64_t seed =
+            (state_.session << 32) ^ (std::uint64_t{table.tdef_page()} << 8) ^ logical_count;
+        state_.account(def, -1);
+        std::uint64_t bytes = 0;
+        try {
+            bytes = create_index(table, *state_.file, s, seed);
+            state_.index_bytes += bytes;
+            state_.account(def, +1);
+            state_.require_room(0);
+        } catch (...) {
+            if (def.real_indexes().size() > real_count) {
+                state_.account(def, -1);
+                state_.index_bytes -= bytes;
+                def.real_indexes().resize(real_count);
+                def.logical_indexes().resize(logical_count);
+                table.indexes().resize(real_count);
+            }
+            state_.account(def, +1);
+            throw;
+        }
     }
 
   private:
     TableStore& user_table(const std::string& name) {
-        const int i = state_.find_table(utf8_to_utf16(name));
+        const int i = state_.find_table(name);
         if (i < 0)
             throw EngineError(
                 "The Microsoft Jet database engine cannot find the input table or query '" + name +
@@ -174,7 +196,7 @@ class DdlRunner {
     static void add_column(TableDefinition& def, const ColumnSpec& spec) {
         check_object_name(spec.name);
         std::u16string name = utf8_to_utf16(spec.name);
-        if (def.find_column(name) >= 0)
+        if (def.find_column(spec.name) >= 0)
             throw EngineError("Field '" + spec.name + "' already exists in table.");
         if (spec.type == ColumnType::Text && (spec.size < 2 || spec.size > 510 || spec.size % 2))
             throw EngineError("Size of field '" + spec.name + "' is too long.");
@@ -270,6 +292,10 @@ void Database::execute(std::string_view statement, int options) {
         DdlRunner runner(*state_);
         std::visit(runner, parsed);
     });
+}
+
+void Database::execute(std::u16string_view statement, int options) {
+    execute(std::string_view(utf16_to_utf8(statement)), options);
 }
 
 void Database::close() {

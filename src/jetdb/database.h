@@ -9,7 +9,8 @@
 //   db.close();   // the file appears under `path` only now
 //
 // Every failure of a public operation throws EngineError; nothing else leaves
-// the library. One thread uses a database at a time.
+// the library. One thread uses a database at a time. Texts are UTF-8; the
+// UTF-16 overloads convert and do the same.
 #pragma once
 
 #include <cstdint>
@@ -56,6 +57,7 @@ class Database {
     // errors always throw). Throws for statements Jet refuses, leaving the
     // database unchanged.
     void execute(std::string_view statement, int options);
+    void execute(std::u16string_view statement, int options);
 
     bool is_open() const;
 
@@ -66,6 +68,7 @@ class Database {
 
   private:
     friend class Recordset;
+    friend class QueryDef;
     DatabaseOptions options_;
     std::unique_ptr<DatabaseState> state_;
 };
@@ -84,6 +87,7 @@ class Recordset {
     // `options` 0. Throws when the database is closed, the table does not
     // exist or is one of the engine's own tables.
     void open(int type, std::string_view sql, int options);
+    void open(int type, std::u16string_view sql, int options);
     bool is_open() const;
     void close();
 
@@ -94,6 +98,7 @@ class Recordset {
     // without regard to case. On failure the field is left unset and the
     // call throws.
     void set_field_value(std::string_view field, std::string_view text);
+    void set_field_value(std::u16string_view field, std::u16string_view text);
     // Stores the new record. On failure nothing is stored and it throws.
     // Either way the record is finished; the next one starts with add_new().
     void update();
@@ -105,6 +110,38 @@ class Recordset {
     std::size_t table_ = 0;      // index of the table in the database
     std::unique_ptr<Pending> pending_;
     bool open_ = false;
+};
+
+// A saved query on its way into a database; the engine behind
+// `destQueryDef`. create() checks the name and the SQL text; append()
+// stores the query (its catalog row, permissions and MSysQueries rows).
+class QueryDef {
+  public:
+    explicit QueryDef(Database& database);
+    ~QueryDef();
+    QueryDef(const QueryDef&) = delete;
+    QueryDef& operator=(const QueryDef&) = delete;
+
+    // Starts a saved query called `name` (UTF-8) from SQL text. Throws when
+    // the database is closed, the name is invalid or already names a table or
+    // saved query, or Jet would refuse the text.
+    void create(std::string_view name, std::string_view sql);
+    // Starts an empty saved query (a plain select without source).
+    void create(std::string_view name);
+    void create(std::u16string_view name, std::u16string_view sql);
+    void create(std::u16string_view name);
+    // Stores the query begun by create(). Throws when there is none, the
+    // name has been taken meanwhile, or the file is full.
+    void append();
+    bool is_open() const;
+    // Ends the query definition; one not appended is dropped.
+    void close();
+
+  private:
+    struct Pending;
+    Database& database_;
+    std::uint64_t session_ = 0;
+    std::unique_ptr<Pending> pending_;
 };
 
 }  // namespace tessaly::jetdb

@@ -27,6 +27,8 @@ struct DatabaseState {
     // System tables first, in SystemTable order, then user tables in creation order.
     std::vector<std::unique_ptr<TableStore>> tables;
     std::uint32_t next_document_id = kFirstDocumentId;
+    // Folded names of the saved queries, which share the tables' name space.
+    std::vector<std::u16string> query_keys;
 
     // Bookkeeping for the pages close() will still need.
     std::uint64_t index_bytes = 0;       // sum of entry sizes over all indexes
@@ -42,8 +44,10 @@ struct DatabaseState {
     TableStore& system_table(SystemTable t) { return *tables[static_cast<std::size_t>(t)]; }
     static constexpr std::size_t kUserTablesStart = std::size(kSystemTables);
 
-    // Index of the table called `name` (case-insensitive) or -1.
-    int find_table(std::u16string_view name) const;
+    // Index of the table called `name` (UTF-8, case-insensitive) or -1.
+    int find_table(std::string_view name) const;
+    // True when a table or saved query is called `name` (case-insensitive).
+    bool name_in_use(std::string_view name) const;
 
     // Stores one row of `table`. `values` is indexed like the table's columns
     // and may be modified (autonumbers filled in). Throws EngineError and

@@ -27,7 +27,7 @@ PageFile::PageFile(const std::filesystem::path& path, std::uint64_t max_bytes) :
     const std::uint64_t limit = std::min<std::uint64_t>(max_bytes, layout::kMaxFileBytes);
     // The file stays strictly below the limit.
     max_pages_ = static_cast<std::uint32_t>((limit - 1) / layout::kPageSize);
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd_ < 0) throw EngineError("Cannot create file '" + path.string() + "': " + errno_text());
     buffer_.resize(kBufferPages * layout::kPageSize);
 }
@@ -63,6 +63,26 @@ void PageFile::write(std::uint32_t page, std::span<const std::uint8_t> bytes) {
     std::memcpy(buffer_.data() + buffer_pages_ * layout::kPageSize, bytes.data(),
                 layout::kPageSize);
     ++buffer_pages_;
+}
+
+void PageFile::read(std::uint32_t page, std::span<std::uint8_t> out) {
+    if (fd_ < 0) throw EngineError("The database file is closed");
+    if (page >= page_count_ || !written_[page] || out.size() != layout::kPageSize)
+        throw EngineError("Internal error: read of a page never written");
+    if (buffer_pages_ > 0 && page >= buffer_first_ && page < buffer_first_ + buffer_pages_) {
+        std::memcpy(out.data(), buffer_.data() + (page - buffer_first_) * layout::kPageSize,
+                    layout::kPageSize);
+        return;
+    }
+    std::size_t done = 0;
+    const auto offset = static_cast<std::uint64_t>(page) * layout::kPageSize;
+    while (done < out.size()) {
+        const ssize_t n =
+            ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) throw EngineError("Cannot read '" + path_.string() + "': " + errno_text());
+        done += static_cast<std::size_t>(n);
+    }
 }
 
 void PageFile::flush_buffer() {

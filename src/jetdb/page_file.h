@@ -37,6 +37,9 @@ class PageFile {
     // Writes one whole page. REQUIRES: page < page_count(), bytes.size() == kPageSize.
     void write(std::uint32_t page, std::span<const std::uint8_t> bytes);
 
+    // Reads back one page written before. REQUIRES: out.size() == kPageSize.
+    void read(std::uint32_t page, std::span<std::uint8_t> out);
+
     // Flushes, checks that every allocated page was written, syncs and closes.
     void finish();
     // Closes and deletes the file (used when a database cannot be completed).

@@ -99,7 +99,7 @@ void Recordset::open(int type, std::string_view sql, int options) {
             throw EngineError("Invalid recordset options: " + std::to_string(options));
         const std::string name = table_of_select(sql);
         DatabaseState& state = *database_.state_;
-        const int index = state.find_table(utf8_to_utf16(name));
+        const int index = state.find_table(name);
         if (index < 0)
             throw EngineError(
                 "The Microsoft Jet database engine cannot find the input table or query '" + name +
@@ -111,6 +111,14 @@ void Recordset::open(int type, std::string_view sql, int options) {
         pending_.reset();
         open_ = true;
     });
+}
+
+void Recordset::open(int type, std::u16string_view sql, int options) {
+    open(type, std::string_view(utf16_to_utf8(sql)), options);
+}
+
+void Recordset::set_field_value(std::u16string_view field, std::u16string_view text) {
+    set_field_value(std::string_view(utf16_to_utf8(field)), std::string_view(utf16_to_utf8(text)));
 }
 
 void Recordset::close() {
@@ -132,7 +140,7 @@ void Recordset::set_field_value(std::string_view field, std::string_view text) {
         if (!is_open()) throw EngineError("The recordset is not open.");
         if (!pending_) throw EngineError("Update or CancelUpdate without AddNew or Edit.");
         const TableDefinition& def = database_.state_->tables[table_]->definition();
-        const int column = def.find_column(utf8_to_utf16(field));
+        const int column = def.find_column(field);
         if (column < 0)
             throw EngineError("Item '" + std::string(field) + "' not found in this collection.");
         FieldValue& slot = pending_->values[static_cast<std::size_t>(column)];

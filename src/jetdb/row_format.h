@@ -5,6 +5,7 @@
 #include <span>
 #include <vector>
 
+#include "jetdb/field_value.h"
 #include "jetdb/table_definition.h"
 
 namespace tessaly::jetdb {
@@ -26,5 +27,12 @@ std::size_t encoded_row_size(const TableDefinition& def, std::span<const Encoded
 // Builds the row into `out` (replacing its content).
 void encode_row(const TableDefinition& def, std::span<const EncodedField> fields,
                 std::vector<std::uint8_t>& out);
+
+// Reads a row built by encode_row back into typed values, indexed like
+// def.columns(). Memo and OLE columns read as null (only their long-value
+// header lives in the row). Columns added after the row was written read as
+// null. Throws EngineError when the row does not fit its definition.
+void decode_row(const TableDefinition& def, std::span<const std::uint8_t> row,
+                std::vector<FieldValue>& out);
 
 }  // namespace tessaly::jetdb

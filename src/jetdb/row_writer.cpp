@@ -4,10 +4,11 @@
 
 #include "common/le.h"
 #include "jetdb/database_state.h"
+#include "jetdb/ddl.h"
 #include "jetdb/field_builders.h"
 #include "jetdb/index_key.h"
-#include "jetdb/names.h"
 #include "jetdb/row_format.h"
+#include "jetdb/table_indexes.h"
 #include "jetdb/text_codec.h"
 
 namespace tessaly::jetdb {
@@ -43,11 +44,17 @@ std::uint32_t capped(std::size_t pages) {
 
 }  // namespace
 
-int DatabaseState::find_table(std::u16string_view name) const {
+int DatabaseState::find_table(std::string_view name) const {
     const auto folded = fold_name(name);
     for (std::size_t i = 0; i < tables.size(); ++i)
-        if (fold_name(tables[i]->definition().name()) == folded) return static_cast<int>(i);
+        if (tables[i]->definition().key() == folded) return static_cast<int>(i);
     return -1;
+}
+
+bool DatabaseState::name_in_use(std::string_view name) const {
+    if (find_table(name) >= 0) return true;
+    const auto folded = fold_name(name);
+    return std::find(query_keys.begin(), query_keys.end(), folded) != query_keys.end();
 }
 
 void DatabaseState::account(const TableDefinition& def, int sign) {
@@ -179,25 +186,15 @@ void DatabaseState::insert_row(TableStore& table, std::vector<FieldValue>& value
     }
     if (!table.fits_current_page(row_size)) ++pages_needed;
 
-    // Index keys, before anything is written.
-    auto& real = def.real_indexes();
-    std::vector<std::vector<std::uint8_t>> keys(real.size());
-    for (std::size_t k = 0; k < real.size(); ++k) {
-        for (const IndexColumn& ic : real[k].columns) {
-            const int pos = [&] {
-                for (std::size_t i = 0; i < columns.size(); ++i)
-                    if (columns[i].number == ic.column) return static_cast<int>(i);
-                return -1;
-            }();
-            if (pos < 0) throw EngineError("Internal error: index on a missing column");
-            append_index_key(keys[k], columns[pos].spec, values[pos], ic.ascending);
-        }
-    }
+    // Index keys, before anything is written; refused here when the row
+    // breaks a unique or required index.
+    std::vector<RowKey> keys = prepare_row_keys(table, values);
     std::uint64_t entry_bytes = 0;
     std::size_t entry_max = index_entry_max;
     for (const auto& key : keys) {
-        entry_bytes += key.size() + kIndexEntryPointerSize;
-        entry_max = std::max(entry_max, key.size() + kIndexEntryPointerSize);
+        if (!key) continue;
+        entry_bytes += key->size() + kIndexEntryPointerSize;
+        entry_max = std::max(entry_max, key->size() + kIndexEntryPointerSize);
     }
     {
         // The reserve grows with this row's index entries.
@@ -230,15 +227,7 @@ void DatabaseState::insert_row(TableStore& table, std::vector<FieldValue>& value
     }
     encode_row(def, fields, row_buffer);
     const std::uint32_t where = table.place_row(*file, row_buffer);
-    auto& states = table.indexes();
-    states.resize(real.size());
-    for (std::size_t k = 0; k < real.size(); ++k) {
-        IndexEntry e;
-        e.key = std::move(keys[k]);
-        e.page = where >> 8;
-        e.row = static_cast<std::uint8_t>(where & 0xFF);
-        states[k].entries.push_back(std::move(e));
-    }
+    add_row_keys(table, std::move(keys), where);
     ++table.row_count;
     table.last_autonumber = autonumber;
 }

@@ -4,7 +4,8 @@
 #include <numeric>
 
 #include "common/le.h"
-#include "jetdb/names.h"
+#include "jetdb/ddl.h"
+#include "jetdb/text_codec.h"
 
 namespace tessaly::jetdb {
 
@@ -39,6 +40,9 @@ class Writer {
 
 }  // namespace
 
+TableDefinition::TableDefinition(std::u16string name, bool system)
+    : name_(std::move(name)), key_(fold_name(utf16_to_utf8(name_))), system_(system) {}
+
 std::uint16_t Column::stored_length() const {
     switch (spec.type) {
         case ColumnType::Boolean:
@@ -59,6 +63,7 @@ std::size_t TableDefinition::add_column(const ColumnSpec& spec, std::u16string n
     Column c;
     c.spec = spec;
     c.name = std::move(name);
+    c.key = fold_name(utf16_to_utf8(c.name));
     c.number = static_cast<std::uint16_t>(columns_.size());
     c.ext_flags = ext_flags;
     c.flags = kColumnFlagUpdatable | extra_flags;
@@ -75,10 +80,10 @@ std::size_t TableDefinition::add_column(const ColumnSpec& spec, std::u16string n
     return columns_.size() - 1;
 }
 
-int TableDefinition::find_column(std::u16string_view name) const {
+int TableDefinition::find_column(std::string_view name) const {
     const auto folded = fold_name(name);
     for (std::size_t i = 0; i < columns_.size(); ++i)
-        if (fold_name(columns_[i].name) == folded) return static_cast<int>(i);
+        if (columns_[i].key == folded) return static_cast<int>(i);
     return -1;
 }
 
@@ -89,15 +94,15 @@ std::vector<std::uint8_t> TableDefinition::encode() const {
     for (const auto& c : columns_)
         order.push_back(&c);
     if (system_)
-        std::stable_sort(order.begin(), order.end(), [](const Column* a, const Column* b) {
-            return name_less(a->name, b->name);
-        });
+        std::stable_sort(order.begin(), order.end(),
+                         [](const Column* a, const Column* b) { return a->key < b->key; });
     std::vector<const LogicalIndex*> logical;
     for (const auto& li : logical_indexes_)
         logical.push_back(&li);
     std::stable_sort(
-        logical.begin(), logical.end(),
-        [](const LogicalIndex* a, const LogicalIndex* b) { return name_less(a->name, b->name); });
+        logical.begin(), logical.end(), [](const LogicalIndex* a, const LogicalIndex* b) {
+            return fold_name(utf16_to_utf8(a->name)) < fold_name(utf16_to_utf8(b->name));
+        });
 
     std::vector<std::uint8_t> out;
     Writer w(out);
@@ -148,7 +153,7 @@ std::vector<std::uint8_t> TableDefinition::encode() const {
         w.name(c->name);
     for (const auto& ri : real_indexes_) {
         w.u32(kRealIndexMagic);
-        for (std::size_t slot = 0; slot < kMaxIndexColumns; ++slot) {
+        for (std::size_t slot = 0; slot < kRealIndexColumnSlots; ++slot) {
             if (slot < ri.columns.size()) {
                 w.u16(ri.columns[slot].column);
                 w.u8(ri.columns[slot].ascending ? kRealIndexAscending : kRealIndexDescending);

@@ -15,6 +15,7 @@ namespace tessaly::jetdb {
 struct Column {
     ColumnSpec spec;
     std::u16string name;             // spec.name as UTF-16
+    std::u16string key;              // the name folded for case-insensitive comparison
     std::uint16_t number = 0;        // position in the row's null mask; never reused
     std::uint16_t var_index = 0;     // variable columns: slot in the row's offset table;
                                      // fixed columns: variable columns numbered before it
@@ -64,9 +65,11 @@ struct LongValueMapPointers {
 
 class TableDefinition {
   public:
-    TableDefinition(std::u16string name, bool system) : name_(std::move(name)), system_(system) {}
+    TableDefinition(std::u16string name, bool system);
 
     const std::u16string& name() const { return name_; }
+    // The name folded for case-insensitive comparison.
+    const std::u16string& key() const { return key_; }
     bool is_system() const { return system_; }
     const std::vector<Column>& columns() const { return columns_; }
     std::vector<RealIndex>& real_indexes() { return real_indexes_; }
@@ -80,8 +83,8 @@ class TableDefinition {
     // Answers the new column's position.
     std::size_t add_column(const ColumnSpec& spec, std::u16string name,
                            std::uint8_t extra_flags = 0, std::uint8_t ext_flags = 0);
-    // Position of the column called `name` (case-insensitive), or -1.
-    int find_column(std::u16string_view name) const;
+    // Position of the column called `name` (UTF-8, case-insensitive), or -1.
+    int find_column(std::string_view name) const;
 
     std::uint16_t fixed_area_size() const { return fixed_area_; }
     std::uint16_t variable_count() const { return variable_count_; }
@@ -102,6 +105,7 @@ class TableDefinition {
 
   private:
     std::u16string name_;
+    std::u16string key_;
     bool system_;
     std::vector<Column> columns_;  // in column-number order
     std::vector<RealIndex> real_indexes_;

@@ -3,8 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "jetdb/data_page.h"
@@ -19,6 +22,8 @@ namespace tessaly::jetdb {
 // The entries of one real index, kept until the index pages are built.
 struct IndexState {
     std::vector<IndexEntry> entries;
+    // Unique indexes: views of the keys in `entries` (their bytes never move).
+    std::unordered_set<std::string_view> unique_keys;
     UsageMap pages;  // filled when the index pages are written
 };
 
@@ -39,6 +44,10 @@ class TableStore {
     std::uint32_t place_row(PageFile& file, std::span<const std::uint8_t> row);
     // Writes the page being filled; it stays listed as having free space.
     void flush(PageFile& file);
+    // Calls `fn(row bytes, row pointer)` for every stored row, page by page.
+    void for_each_row(
+        PageFile& file,
+        const std::function<void(std::span<const std::uint8_t>, std::uint32_t)>& fn) const;
 
     // The long-value store of a memo/OLE column, created on first use.
     LongValueStore& long_values(std::uint16_t column_number);

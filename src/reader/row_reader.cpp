@@ -44,41 +44,32 @@ std::int64_t first_set_bit(ByteView bitmap, std::int64_t from, std::int64_t coun
     return -1;
 }
 
-// Variable-column offsets of one row, computed up to the highest index asked.
-class VarOffsets {
-  public:
-    VarOffsets(const JetFile& file, std::int64_t start, std::int64_t end, std::int64_t mask_bytes,
-               std::int64_t count, std::int64_t needed)
-        : count_(std::min(count, needed)) {
-        const PageBuffer& p = file.page;
-        offsets_.clear();
-        if (file.is_jet4()) {
-            for (std::int64_t j = 0; j <= count_; ++j)
-                offsets_.push_back(buf_u16(p, end - mask_bytes - 3 - 2 * j));
-            return;
-        }
-        std::int64_t jumps = (end - start) / kJet3JumpSpan;
-        const std::int64_t top = end - jumps - mask_bytes - 1;
-        if ((top - start - count) / kJet3JumpSpan < jumps) --jumps;
-        if (top < 0 || top >= file.page_size()) {
-            valid_ = false;
-            return;
-        }
-        std::int64_t used = 0;
-        for (std::int64_t j = 0; j <= count_; ++j) {
-            while (used < jumps && buf_u8(p, end - mask_bytes - 1 - used) == j)
-                ++used;
-            offsets_.push_back(kJet3JumpSpan * used + buf_u8(p, top - j));
-        }
+// Fills `offsets` with the variable-column offsets j = 0 .. min(count, needed)
+// of one row. False when the Jet 3 offset area lies outside the page (every
+// variable-length column of the row is then null).
+bool read_var_offsets(const JetFile& file, std::int64_t start, std::int64_t end,
+                      std::int64_t mask_bytes, std::int64_t count, std::int64_t needed,
+                      std::vector<std::int64_t>& offsets) {
+    const PageBuffer& p = file.page;
+    const std::int64_t last = std::min(count, needed);
+    offsets.clear();
+    if (file.is_jet4()) {
+        for (std::int64_t j = 0; j <= last; ++j)
+            offsets.push_back(buf_u16(p, end - mask_bytes - 3 - 2 * j));
+        return true;
     }
-    bool valid() const { return valid_; }
-    std::int64_t at(std::int64_t j) const { return offsets_[static_cast<std::size_t>(j)]; }
-
-  private:
-    std::int64_t count_;
-    bool valid_ = true;
-    std::vector<std::int64_t> offsets_;
-};
+    std::int64_t jumps = (end - start) / kJet3JumpSpan;
+    const std::int64_t top = end - jumps - mask_bytes - 1;
+    if ((top - start - count) / kJet3JumpSpan < jumps) --jumps;
+    if (top < 0 || top >= file.page_size()) return false;
+    std::int64_t used = 0;
+    for (std::int64_t j = 0; j <= last; ++j) {
+        while (used < jumps && buf_u8(p, end - mask_bytes - 1 - used) == j)
+            ++used;
+        offsets.push_back(kJet3JumpSpan * used + buf_u8(p, top - j));
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -173,8 +164,10 @@ std::int32_t split_row(TableDef& table, std::int64_t start, std::int64_t end) {
     } else {
         v = buf_u8(p, end - mask_bytes);
     }
-    VarOffsets offsets(file, start, end, mask_bytes, table.column_count != 0 ? v : -1, needed);
-    const bool have_offsets = table.column_count != 0 && offsets.valid();
+    auto& offsets = table.var_offsets;
+    const bool have_offsets =
+        table.column_count != 0 &&
+        read_var_offsets(file, start, end, mask_bytes, v, needed, offsets);
 
     const std::int64_t fixed = n - v;
     const std::int64_t width = file.format->row_column_count_width;
@@ -199,9 +192,9 @@ std::int32_t split_row(TableDef& table, std::int64_t start, std::int64_t end) {
                 located = true;
             }
         } else if (have_offsets && c.var_index < v) {
-            const std::int64_t from = offsets.at(c.var_index);
+            const std::int64_t from = offsets[static_cast<std::size_t>(c.var_index)];
             f.position = start + from;
-            f.length = offsets.at(c.var_index + 1) - from;
+            f.length = offsets[static_cast<std::size_t>(c.var_index) + 1] - from;
             located = true;
         }
         f.is_null = !present;

@@ -85,6 +85,7 @@ struct TableDef {
     std::vector<std::uint8_t> usage_map;
     // Scratch for split_row, reused for every row.
     std::vector<RowField> fields;
+    std::vector<std::int64_t> var_offsets;
 
     JetFile& file() const { return *entry.file; }
 };

@@ -1,14 +1,13 @@
 // The production DestinationFactory: each destination is a new Jet 4
-// database written by our own writer (jetdb::Database). With a run report
-// attached, the state's destination is the reporting decoration of it and
-// every created destination begins a new file in the report.
-//
-// The writer stores tables and rows; saved queries and relations are refused
-// (EngineError) for as long as it cannot store them, which rebuilding treats
-// like any refusal.
+// database written by our own writer through rebuilding's destination objects
+// (rebuild::JetdbDestination). With a run report attached, the state's
+// destination is the reporting decoration of it and every created
+// destination begins a new file in the report.
 #pragma once
 
 #include <memory>
+
+#include "rebuild/jetdb_destination.h"
 
 #include "recovery/run_report.h"
 #include "recovery/save_run.h"
@@ -24,8 +23,7 @@ class JetdbDestinationFactory : public DestinationFactory {
 
   private:
     RunReport* report_;
-    class Open;
-    std::unique_ptr<Open> destination_;
+    std::unique_ptr<rebuild::JetdbDestination> destination_;
     std::unique_ptr<ReportingDestination> reporting_;
 };
 

@@ -41,7 +41,6 @@
 namespace tessaly::recovery {
 
 inline constexpr std::string_view kRunFolderPrefix = "Repair_";
-inline constexpr std::string_view kDestinationLocale = ";LANGID=0x0409;CP=1252;COUNTRY=0";
 inline constexpr std::string_view kOverwriteQuestion =
     "File Already Exists, Do you want to overwrite the file ?";
 inline constexpr std::string_view kClosingMessageAborted = "Repairing aborted                    ";
@@ -70,7 +69,8 @@ class OverwritePrompt {
 class DestinationFactory {
   public:
     virtual ~DestinationFactory() = default;
-    // Creates a new, empty destination database at `path` (kDestinationLocale)
+    // Creates a new, empty destination database at `path` (in the locale
+    // rebuild::kDestinationLocale names)
     // and makes it the state's destination. False when it could not be
     // created; the state's destination is then left unset.
     virtual bool create(RecoveryState& state, const std::filesystem::path& path) = 0;

@@ -3,9 +3,9 @@
 
 #include <fstream>
 
-#include "cli/csv_text.h"
 #include "support/corpus.h"
 #include "support/jet_page_builder.h"
+#include "support/oracles.h"
 
 namespace tessaly::test {
 namespace {
@@ -120,11 +120,6 @@ TEST(DumpCommand, DamagedCatalogAndTableDefinitions) {
     r = tessaly({"dump", dir.file("nopeople.mdb").string(), "People"}, dir);
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("cannot be read"), std::string::npos);
-}
-
-TEST(CsvText, ParsesQuotedFieldsAndBothLineEnds) {
-    EXPECT_EQ(parse_csv("a,\"b,\"\"c\"\"\r\nd\"\r\n,\n"),
-              (std::vector<std::vector<std::string>>{{"a", "b,\"c\"\r\nd"}, {"", ""}}));
 }
 
 }  // namespace

@@ -40,6 +40,7 @@ TEST(WriterContract, FileAppearsOnlyWhenClosed) {
     db.close();
     EXPECT_FALSE(db.is_open());
     EXPECT_EQ(listing(dir.path()), std::vector<std::filesystem::path>{"late.mdb"});
+    expect_verified(file);
     db.close();  // closing again does nothing
     // A destroyed database is closed (and stored) as well.
     {
@@ -101,6 +102,7 @@ TEST(WriterContract, RefusedStatementsLeaveTheDatabaseUnchanged) {
         db.execute("ALTER TABLE [Wide] ADD [C" + std::to_string(i) + "] BIT;", 128);
     EXPECT_THROW(db.execute("ALTER TABLE [Wide] ADD [C255] BIT;", 128), EngineError);
     db.close();
+    expect_verified(file);
 
     const std::vector<std::string> tables{"T", long_name.substr(1), "Wide"};
     if (have_mdbtools()) {
@@ -149,7 +151,7 @@ TEST(WriterContract, FieldAndRecordFailures) {
     // Row 2: out of range, then a good value.
     rs.add_new();
     EXPECT_THROW(rs.set_field_value("I", "40000"), EngineError);
-    rs.set_field_value("I", "-7");
+    rs.set_field_value(u"I", u"-7");  // the UTF-16 forms do the same
     rs.set_field_value("T", "five!");
     rs.update();
     // Row 3: too large for a record (8 x 255 non-Latin characters): refused.
@@ -169,6 +171,7 @@ TEST(WriterContract, FieldAndRecordFailures) {
     rs.set_field_value("Big1", greek);
     rs.update();
     db.close();
+    expect_verified(file);
     EXPECT_FALSE(rs.is_open());
     EXPECT_THROW(rs.add_new(), EngineError);
 

@@ -2,11 +2,13 @@
 // (mdbtools and mdb-reader). Each test skips when its oracle is missing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "jetdb/writer_fixture.h"
 #include "support/corpus.h"
 #include "support/oracles.h"
+#include "support/temp_env.h"
 
 namespace tessaly::jetdb::test {
 namespace {
@@ -124,6 +126,41 @@ TEST(WriterOracles, EveryColumnTypeReadsBack) {
     }
 }
 
+// The recovery loop: the reader renders a value as text, the writer stores
+// that text, and the reader renders the stored value as the same text.
+TEST(WriterOracles, OwnReaderRendersStoredTextsUnchanged) {
+    ScratchDir dir;
+    const auto file = dir.file("roundtrip.mdb");
+    const std::vector<std::pair<const char*, std::vector<std::string>>> columns = {
+        {"BIT", {"1", "0"}},
+        {"BYTE", {"0", "255"}},
+        {"SMALLINT", {"-32768", "32767"}},
+        {"LONG", {"-2147483648", "2147483647"}},
+        {"CURRENCY", {"1234.5678", "-0.0001"}},
+        {"SINGLE", {"1.5", "-0.25"}},
+        {"DOUBLE", {"3.25", "-1234567.125"}},
+        {"DATE", {"01/02/2000 06:00:00 PM", "02/03/2001 "}},
+        {"TEXT(20)", {"plain", "Ünïcödé façade"}},
+        {"MEMO", {"a memo", "Привет, мир"}},
+        {"DECIMAL(12,2)", {"-0000000012.34", "0000001234.50"}},
+    };
+    std::vector<std::string> ddl{"CREATE TABLE [R]([Id] LONG);"};
+    std::vector<RowTexts> rows(2);
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        const std::string name = "C" + std::to_string(c);
+        ddl.push_back("ALTER TABLE [R] ADD [" + name + "] " + columns[c].first + ";");
+        for (std::size_t r = 0; r < rows.size(); ++r)
+            rows[r].push_back({name, columns[c].second[r]});
+    }
+    build_database(file, ddl, "R", rows);
+    const auto t = own_reader_export(file, "R");
+    ASSERT_TRUE(t);
+    ASSERT_EQ(t->rows.size(), rows.size());
+    for (std::size_t c = 0; c < columns.size(); ++c)
+        for (std::size_t r = 0; r < rows.size(); ++r)
+            EXPECT_EQ(t->rows[r][c + 1], columns[c].second[r]) << columns[c].first;
+}
+
 TEST(WriterOracles, TablesOfZeroOneAndManyRows) {
     ScratchDir dir;
     const auto file = dir.file("counts.mdb");
@@ -152,6 +189,7 @@ TEST(WriterOracles, TablesOfZeroOneAndManyRows) {
         many.close();
         db.close();
     }
+    expect_verified(file);
     const auto check = [&](const std::optional<CsvTable>& zero, const std::optional<CsvTable>& one,
                            const std::optional<CsvTable>& many) {
         ASSERT_TRUE(zero && one && many);
@@ -172,6 +210,14 @@ TEST(WriterOracles, TablesOfZeroOneAndManyRows) {
         EXPECT_EQ(mdbtools_tables(file), (std::vector<std::string>{"Zero", "One", "Many"}));
         check(mdbtools_export(file, "Zero"), mdbtools_export(file, "One"),
               mdbtools_export(file, "Many"));
+    }
+    {
+        const auto many = own_reader_export(file, "Many");
+        ASSERT_TRUE(many);
+        ASSERT_EQ(many->rows.size(), static_cast<std::size_t>(kMany));
+        EXPECT_EQ(many->rows[4321][0], "4321");
+        EXPECT_EQ(many->rows[4321][1], "row 4321");
+        EXPECT_EQ(many->rows[4321][2], "4321.5");
     }
     if (have_mdb_reader()) {
         EXPECT_EQ(mdb_reader_tables(file), (std::vector<std::string>{"Zero", "One", "Many"}));
@@ -207,6 +253,18 @@ TEST(WriterOracles, TextEdgeValues) {
     for (std::size_t i = 0; i < cases.size(); ++i)
         rows.push_back({{"Id", std::to_string(i)}, {"T", cases[i].first}});
     build_database(file, {"CREATE TABLE [Texts]([Id] LONG, [T] TEXT(255));"}, "Texts", rows);
+    // Latin text is stored compressed, as Access stores it: FF FE, then one
+    // byte per character.
+    const std::string bytes = tessaly::test::read_file(file);
+    const std::string latin =
+        "\xFF\xFE\xDC"
+        "n\xEF"
+        "c\xF6"
+        "d\xE9 fa\xE7"
+        "ade";
+    EXPECT_NE(bytes.find(latin), std::string::npos);
+    const std::string wide_mixed("m\0i\0x\0e\0d\0", 10);
+    EXPECT_EQ(bytes.find(wide_mixed), std::string::npos);
     std::vector<Opt> expected;
     for (const auto& c : cases)
         expected.push_back(c.second);
@@ -266,7 +324,17 @@ void check_memos(const std::vector<std::size_t>& sizes, bool with_greek) {
     }
     build_database(file, {"CREATE TABLE [Memos]([Id] LONG, [M] MEMO);"}, "Memos", rows);
     if (have_mdbtools()) expect_memos(mdbtools_export(file, "Memos"), expected, true);
-    if (have_mdb_reader()) expect_memos(mdb_reader_export(file, "Memos"), expected, false);
+    // mdb-reader joins the parts of a chain one by one, which takes minutes
+    // for megabytes; our own reader checks those whole.
+    const bool huge = *std::max_element(sizes.begin(), sizes.end()) > 1000000;
+    if (have_mdb_reader() && !huge) expect_memos(mdb_reader_export(file, "Memos"), expected, false);
+    auto own = own_reader_export(file, "Memos");
+    ASSERT_TRUE(own);
+    for (auto& e : expected)
+        if (!e) e = Opt("");  // the reader shows a null memo as an empty field
+    for (auto& row : own->rows)
+        if (row.size() > 1 && !row[1]) row[1] = "";
+    expect_memos(own, expected, false);
 }
 
 TEST(WriterOracles, MemosOfEverySize) {
@@ -327,6 +395,7 @@ TEST(WriterOracles, ColumnAddedAfterRowsReadsNullInOlderRows) {
         rs.update();
         db.close();
     }
+    expect_verified(file);
     const auto check = [&](const std::optional<CsvTable>& t) {
         ASSERT_TRUE(t);
         EXPECT_EQ(column_of(*t, "A"), (std::vector<Opt>{"1", "2"}));
@@ -371,6 +440,7 @@ TEST(WriterOracles, SizeLimitRefusesRowsAndKeepsTheFileValid) {
         EXPECT_THROW(rs.update(), EngineError);
         db.close();
     }
+    expect_verified(file);
     EXPECT_TRUE(refused);
     EXPECT_GT(stored, 10);
     EXPECT_LT(std::filesystem::file_size(file), kLimit);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/le.h"
+#include "jetdb/writer_fixture.h"
 #include "support/corpus.h"
 #include "support/jet_describe.h"
 #include "support/jet_fixture.h"
@@ -96,6 +97,9 @@ const Fault kFaults[] = {
     {"long value points at a missing row",
      [](Image& b) { b[row_offset(b, kTinyTableData, 1) + 2 + 4 + 4 + kLvPointer] = 1; },
      "does not exist"},
+    {"long-value length differs from its LVAL row",
+     [](Image& b) { b[row_offset(b, kTinyTableData, 1) + 2 + 4 + 4] += 2; },
+     "single-row long value says"},
     {"data page owner field wrong",
      [](Image& b) { put_u32(b, at(kTinyTableData, kDataOwner), kCatalogPage); }, "has owner field"},
     {"catalog row points at a data page",
@@ -103,6 +107,9 @@ const Fault kFaults[] = {
          put_u32(b, row_offset(b, kTinyCatalogData, 2) + kRowFixedArea, kTinyTableData);
      },
      "not a TDEF page"},
+    {"catalog row under a missing parent",
+     [](Image& b) { b[row_offset(b, kTinyCatalogData, 2) + kRowFixedArea + 4] = 0x09; },
+     "which does not exist"},
     {"version byte not Jet 4", [](Image& b) { b[kHdrVersion] = 0; }, "is not Jet 4"},
     {"database key set", [](Image& b) { b[kHdrDbKey] ^= 0x01; }, "database key"},
     {"variable-column count larger than the row",
@@ -111,6 +118,9 @@ const Fault kFaults[] = {
          put_u16(b, at(kTinyTableData, kPageSize) - 1 - 2, 40);
      },
      "variable-column count"},
+    {"null column still holding bytes",
+     [](Image& b) { b[at(kTinyTableData, kPageSize) - 1] = 0x01; },  // row 0: Name bit cleared
+     "null column 'Name' occupies 2 bytes"},
     {"index page missing from the index map",
      [](Image& b) {
          b[map_bit_byte(b, kTinyMapPage, kTinyMapIndex, kTinyIndexLeaf2)] &=
@@ -202,7 +212,8 @@ TEST(JetDescribe, SummarisesHeaderSchemaAndCatalog) {
               "LONG num=0 index=0 flags=0x07 ext=0x00 length=4 fixed_offset=0 misc=09040000");
     EXPECT_EQ(field(d, "table[T].index[PrimaryKey]"),
               "kind=primary real=0 columns=ID+ flags=0x89 cascade=0x00/0x00");
-    EXPECT_EQ(field(d, "object[Tables/T]"), "id=<tdef> type=1 flags=0x00000000 owner=none");
+    EXPECT_EQ(field(d, "object[Tables/T]"),
+              "id=<tdef> parent=0x0F000001 type=1 flags=0x00000000 owner=none");
     EXPECT_EQ(d.per_file.at("object[Tables/T].id"), "5");
     EXPECT_TRUE(diff_descriptions(d, d).empty());
 }
@@ -255,6 +266,72 @@ TEST(JetDescribe, AccessReferenceDatabases) {
     Description a2003 = describe_jet4(dir / "jackcess-empty2003.mdb");
     EXPECT_EQ(field(a2000, "object[Databases/MSysDb].lvprop").rfind("AccessVersion=08.50", 0), 0u);
     EXPECT_EQ(field(a2003, "object[Databases/MSysDb].lvprop").rfind("AccessVersion=09.50", 0), 0u);
+}
+
+// ---- files our writer makes ----
+
+struct WrittenCase {
+    const char* name;
+    std::vector<std::string> statements;
+    std::string table;
+    std::vector<jetdb::test::RowTexts> rows;
+};
+
+std::vector<WrittenCase> written_cases() {
+    using Rows = std::vector<jetdb::test::RowTexts>;
+    Rows mixed = {
+        {{"b", "True"},
+         {"y", "255"},
+         {"i", "-32768"},
+         {"l", "2147483647"},
+         {"c", "12.3456"},
+         {"f", "1.5e10"},
+         {"d", "-0.25"},
+         {"t", "01/01/2000 06:00:00 PM"},
+         {"s", "Grüße, Привет, 你好"},
+         {"bin", "0A0B"},
+         {"g", "{12345678-9ABC-DEF0-1234-56789ABCDEF0}"},
+         {"n", "-12.34"},
+         {"m", std::string(300, 'm')},
+         {"o", "4F4C45"}},
+        {{"b", "0"}, {"s", ""}, {"m", ""}},
+        {{"s", std::string(255, 'z')}},
+        {},
+    };
+    Rows memos;
+    for (std::size_t size : {0ul, 100ul, 4000ul, 100000ul, 5000000ul})
+        memos.push_back({{"k", std::to_string(size)}, {"m", std::string(size, 'q')}});
+    Rows many;
+    for (int i = 0; i < 3000; ++i)
+        many.push_back({{"k", std::to_string(i)}, {"m", i % 10 ? "" : std::string(5000, 'r')}});
+    return {
+        {"empty database", {}, "", {}},
+        {"every column type",
+         {"CREATE TABLE [all]([b] BIT, [y] BYTE, [i] SHORT, [l] LONG, [c] CURRENCY, [f] SINGLE, "
+          "[d] DOUBLE, [t] DATETIME, [s] TEXT(255), [bin] BINARY(16), [g] GUID, [n] DECIMAL(18,4), "
+          "[m] MEMO, [o] OLEOBJECT, [a] COUNTER);"},
+         "all",
+         mixed},
+        {"memos of every storage kind",
+         {"CREATE TABLE [memo]([k] LONG, [m] MEMO);"},
+         "memo",
+         memos},
+        {"many rows, added column",
+         {"CREATE TABLE [many]([k] LONG);", "ALTER TABLE [many] ADD [m] MEMO;"},
+         "many",
+         many},
+    };
+}
+
+TEST(JetVerifier, FilesOurWriterMakesAreClean) {
+    jetdb::test::ScratchDir dir;
+    for (const WrittenCase& c : written_cases()) {
+        SCOPED_TRACE(c.name);
+        auto path = dir.file(std::string(c.name) + ".mdb");
+        jetdb::test::build_database(path, c.statements, c.table, c.rows);
+        VerifyReport report = verify_jet4(path);
+        EXPECT_TRUE(report.clean()) << report.to_string();
+    }
 }
 
 }  // namespace

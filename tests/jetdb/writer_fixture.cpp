@@ -3,6 +3,7 @@
 #include <stdlib.h>
 
 #include "support/corpus.h"
+#include "support/jet_verifier.h"
 
 namespace tessaly::jetdb::test {
 
@@ -36,6 +37,12 @@ void build_database(const std::filesystem::path& path, const std::vector<std::st
         rs.close();
     }
     db.close();
+    expect_verified(path);
+}
+
+void expect_verified(const std::filesystem::path& path) {
+    const auto report = tessaly::test::verify_jet4(path);
+    EXPECT_TRUE(report.clean()) << path << "\n" << report.to_string();
 }
 
 std::vector<std::optional<std::string>> column_of(const tessaly::test::CsvTable& table,
@@ -48,6 +55,18 @@ std::vector<std::optional<std::string>> column_of(const tessaly::test::CsvTable&
     for (const auto& row : table.rows)
         out.push_back(col < row.size() ? row[col] : std::nullopt);
     return out;
+}
+
+std::optional<tessaly::test::CsvTable> own_reader_export(const std::filesystem::path& file,
+                                                         const std::string& table) {
+    using tessaly::test::shell_quote;
+    std::string out;
+    const std::string cmd = shell_quote(tessaly::test::cli_path().string()) + " dump " +
+                            shell_quote(file.string()) + " " + shell_quote(table) + " 2>/dev/null";
+    if (tessaly::test::run_capture(cmd, out) != 0) return std::nullopt;
+    tessaly::test::CsvTable csv;
+    if (!tessaly::test::parse_csv(out, csv)) return std::nullopt;
+    return csv;
 }
 
 bool have_mdbtools() {

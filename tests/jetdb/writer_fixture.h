@@ -38,7 +38,12 @@ inline DatabaseOptions fixed_options() {
 // Values of one row, by column name; std::nullopt leaves the field unset.
 using RowTexts = std::vector<std::pair<std::string, std::optional<std::string>>>;
 
-// Creates `path` with the DDL `statements` and the rows of one table.
+// Checks the file with the consistency verifier: files we write must have
+// no findings at all.
+void expect_verified(const std::filesystem::path& path);
+
+// Creates `path` with the DDL `statements` and the rows of one table, then
+// checks it with expect_verified.
 void build_database(const std::filesystem::path& path, const std::vector<std::string>& statements,
                     const std::string& table = {}, const std::vector<RowTexts>& rows = {},
                     DatabaseOptions options = fixed_options());
@@ -46,6 +51,11 @@ void build_database(const std::filesystem::path& path, const std::vector<std::st
 // Column `name` of an oracle's CSV table: each row's field.
 std::vector<std::optional<std::string>> column_of(const tessaly::test::CsvTable& table,
                                                   const std::string& name);
+
+// Our own reader's view of one table (`tessaly dump FILE TABLE`): values as
+// the reader renders them, nulls and empty texts alike as empty fields.
+std::optional<tessaly::test::CsvTable> own_reader_export(const std::filesystem::path& file,
+                                                         const std::string& table);
 
 // True when mdbtools (mdb-export, mdb-tables, mdb-ver) is installed.
 bool have_mdbtools();

@@ -318,10 +318,11 @@ class Describer {
             std::string key = "object[" + path_of(id) + "]";
             const Object& o = objects_[id];
             bool table = o.type == kObjTable;
-            std::string value = "id=" + (table ? std::string("<tdef>") : hex(id, 8)) +
-                                " type=" + std::to_string(o.type) + " flags=" +
-                                hex(static_cast<std::uint32_t>(r.integer("Flags").value_or(0)), 8) +
-                                " owner=" + sid_label(r.bytes("Owner"));
+            std::string value =
+                "id=" + (table ? std::string("<tdef>") : hex(id, 8)) +
+                " parent=" + hex(o.parent, 8) + " type=" + std::to_string(o.type) +
+                " flags=" + hex(static_cast<std::uint32_t>(r.integer("Flags").value_or(0)), 8) +
+                " owner=" + sid_label(r.bytes("Owner"));
             for (const char* c : kOptional)
                 if (r.present(c)) value += std::string(" ") + c;
             field(key, value);

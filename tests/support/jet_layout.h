@@ -54,6 +54,9 @@ inline constexpr std::size_t kHdrCreationDate = 0x72;
 inline constexpr std::size_t kHdrConst98 = 0x98;      // unmasked
 inline constexpr std::size_t kHdrVersionText = 0x9C;  // "4.0\0", unmasked
 inline constexpr std::uint16_t kLcidGeneral = 0x0409;
+inline constexpr std::uint8_t kPageMarker = 0x01;  // second byte of pages 0..5
+inline constexpr double kMaxOleDate = 2958466.0;   // 10000-01-01
+inline constexpr std::uint32_t kRefSlotNegative = 0x80000000u;
 
 // ---- Data pages ----
 inline constexpr std::size_t kDataFreeSpace = 0x02;
@@ -113,6 +116,9 @@ inline constexpr std::size_t kColExtFlags = 16;
 inline constexpr std::size_t kColFixedOffset = 21;
 inline constexpr std::size_t kColLength = 23;
 inline constexpr std::uint8_t kColFlagFixed = 0x01;
+inline constexpr std::uint8_t kColFlagUpdatable = 0x02;    // set on every column Access writes
+inline constexpr std::uint8_t kColExtCompressible = 0x01;  // text may use FF FE compression
+inline constexpr std::uint8_t kTextCompressed[2] = {0xFF, 0xFE};
 
 inline constexpr std::size_t kRealIdxBlockSize = 52;
 inline constexpr std::size_t kRealIdxMagic = 0;
@@ -144,6 +150,9 @@ inline constexpr std::uint8_t kLogIdxForeignKey = 2;
 inline constexpr std::size_t kLvMapEntrySize = 10;  // u16 column, owned ptr, free ptr
 inline constexpr std::uint16_t kLvMapEnd = 0xFFFF;
 inline constexpr std::size_t kMaxNameChars = 64;
+inline constexpr std::uint16_t kMaxTextBytes = 510;  // TEXT(255) in UTF-16
+inline constexpr std::uint16_t kMaxBinaryBytes = 510;
+inline constexpr double kCurrencyScale = 10000.0;  // currency is int64 x 10^4
 inline constexpr std::size_t kMaxColumns = 255;
 inline constexpr std::size_t kMaxIndexes = 32;
 
@@ -191,6 +200,8 @@ inline constexpr std::size_t kIdxChildPointer = 4;  // big-endian child page (no
 
 // Catalog (MSysObjects) values.
 inline constexpr std::int16_t kObjTable = 1;
+inline constexpr std::int16_t kObjQuery = 5;
+inline constexpr std::uint32_t kCatalogRootId = 0x0F000000;  // parent of the top containers
 inline constexpr std::uint32_t kObjIdPageMask = 0x00FFFFFF;
 
 }  // namespace tessaly::test::jet

@@ -221,7 +221,7 @@ bool decode_usage_map(const Jet4File& file, ByteView row, UsageMap& map, std::st
         for (std::size_t i = 0; i < pointers; ++i) {
             std::uint32_t mp = *row.u32(kMapRefPointers + 4 * i);
             if (mp == 0) continue;
-            if (mp & 0x80000000u) {
+            if (mp & kRefSlotNegative) {
                 map.negative_slots.push_back(mp);
                 continue;
             }

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "common/le.h"
+#include "support/jet_layout.h"
 
 namespace tessaly::test::jet {
 
@@ -102,8 +103,8 @@ struct RowSlot {
     std::uint16_t raw = 0;  // offset with flag bits
     std::uint16_t start = 0;
     std::uint16_t end = 0;  // exclusive
-    bool deleted() const { return raw & 0x8000; }
-    bool overflow() const { return raw & 0x4000; }
+    bool deleted() const { return raw & kRowDeleted; }
+    bool overflow() const { return raw & kRowOverflow; }
     std::uint16_t length() const { return end - start; }
 };
 

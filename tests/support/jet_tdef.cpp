@@ -70,6 +70,8 @@ std::string utf16_to_utf8(const std::vector<std::uint16_t>& units) {
             units[i + 1] < 0xE000) {
             u = 0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00);
             ++i;
+        } else if (u >= 0xD800 && u < 0xE000) {
+            u = 0xFFFD;  // unpaired surrogate
         }
         append_utf8(out, u);
     }
@@ -148,10 +150,13 @@ void check_columns(const TableDef& def, const TdefBuffer& buf, std::size_t col_s
         if (natural && c.type != kTypeBool && c.length != natural)
             problems.error(where, who + " of type " + hex_byte(c.type) + " has length " +
                                       num(c.length) + ", expected " + num(natural));
-        if (c.type == kTypeText && (c.length == 0 || c.length > 510 || c.length % 2))
+        if (c.type == kTypeText && (c.length == 0 || c.length > kMaxTextBytes || c.length % 2))
             problems.error(where, who + " text length " + num(c.length) + " is not 2..510 even");
-        if (c.type == kTypeBinary && (c.length == 0 || c.length > 510))
+        if (c.type == kTypeBinary && (c.length == 0 || c.length > kMaxBinaryBytes))
             problems.error(where, who + " binary length " + num(c.length) + " is not 1..510");
+        if (!(c.flags & kColFlagUpdatable))
+            problems.error(
+                where, who + " lacks the updatable flag 0x02 (flags " + hex_byte(c.flags) + ")");
         if (c.long_value() && c.fixed())
             problems.error(where, who + " is a long-value column marked fixed");
         if (natural && !c.fixed() && c.type != kTypeBool)
@@ -486,14 +491,11 @@ bool crack_row(const TableDef& def, ByteView row, CrackedRow& out, std::string& 
         }
         if (c.fixed()) {
             std::size_t at = kRowFixedArea + c.fixed_offset;
+            // Every fixed column the row counts has its space, null or not.
             if (at + c.length > fixed_end) {
-                // Access leaves no room for fixed columns added after the row was written.
-                if (bit) {
-                    error = "fixed column '" + c.name + "' at " + num(at) + "+" + num(c.length) +
-                            " passes the fixed area end " + num(fixed_end);
-                    return false;
-                }
-                continue;
+                error = "fixed column '" + c.name + "' at " + num(at) + "+" + num(c.length) +
+                        " passes the fixed area end " + num(fixed_end);
+                return false;
             }
             if (!bit) continue;
             val.null = false;
@@ -502,9 +504,29 @@ bool crack_row(const TableDef& def, ByteView row, CrackedRow& out, std::string& 
         }
         if (offsets.empty() || static_cast<std::size_t>(c.var_index) + 1 >= offsets.size())
             continue;
-        if (!bit) continue;
+        if (!bit) {
+            if (offsets[c.var_index + 1] != offsets[c.var_index]) {
+                error = "null column '" + c.name + "' occupies " +
+                        num(offsets[c.var_index + 1] - offsets[c.var_index]) + " bytes";
+                return false;
+            }
+            continue;
+        }
         val.null = false;
         val.bytes = row.sub(offsets[c.var_index], offsets[c.var_index + 1] - offsets[c.var_index]);
+        if (c.type == kTypeText && val.bytes.size() > 0) {
+            bool compressed = val.bytes.size() >= 2 && val.bytes.u8(0) == kTextCompressed[0] &&
+                              val.bytes.u8(1) == kTextCompressed[1];
+            if (compressed && !(c.ext_flags & kColExtCompressible)) {
+                error = "column '" + c.name + "' holds compressed text but does not allow it";
+                return false;
+            }
+            if (!compressed && val.bytes.size() % 2) {
+                error = "column '" + c.name + "' holds " + num(val.bytes.size()) +
+                        " bytes of UTF-16 text, an odd count";
+                return false;
+            }
+        }
         if ((c.type == kTypeText || c.type == kTypeBinary) && val.bytes.size() > c.length) {
             error = "column '" + c.name + "' holds " + num(val.bytes.size()) +
                     " bytes, more than its length " + num(c.length);
@@ -606,7 +628,7 @@ bool read_long_value(const Jet4File& file, ByteView value, std::vector<std::uint
     if (kind == kLvSingleRow) {
         auto r = lval_row(ptr);
         if (!r) return false;
-        if (r->size() < length) {
+        if (r->size() != length) {
             error = "single-row long value says " + num(length) + " bytes, its row holds " +
                     num(r->size());
             return false;
@@ -631,12 +653,18 @@ bool read_long_value(const Jet4File& file, ByteView value, std::vector<std::uint
         }
         auto r = lval_row(ptr);
         if (!r) return false;
+        std::uint32_t ptr_page = ptr.page;
         if (r->size() < kLvChainLink) {
             error = "long-value chain row shorter than its link";
             return false;
         }
         ptr = RowPointer::from_u32(*r->u32(0));
         std::size_t take = std::min<std::size_t>(r->size() - kLvChainLink, length - out.size());
+        if (take != r->size() - kLvChainLink) {
+            error = "long-value chain row on page " + num(ptr_page) + " holds " +
+                    num(r->size() - kLvChainLink - take) + " bytes past the value's " + num(length);
+            return false;
+        }
         out.insert(out.end(), r->data() + kLvChainLink, r->data() + kLvChainLink + take);
     }
     if (ptr.page != 0) {
@@ -649,7 +677,8 @@ bool read_long_value(const Jet4File& file, ByteView value, std::vector<std::uint
 
 std::string decode_text(ByteView bytes) {
     std::vector<std::uint16_t> units;
-    if (bytes.size() >= 2 && bytes.u8(0) == 0xFF && bytes.u8(1) == 0xFE) {
+    if (bytes.size() >= 2 && bytes.u8(0) == kTextCompressed[0] &&
+        bytes.u8(1) == kTextCompressed[1]) {
         bool compressed = true;
         std::size_t i = 2;
         while (i < bytes.size()) {
@@ -705,7 +734,7 @@ std::string value_as_text(const Jet4File& file, const ColumnDef& column, const C
             std::snprintf(
                 buf, sizeof buf, "%.4f",
                 static_cast<double>(static_cast<std::int64_t>(value.bytes.u64(0).value_or(0))) /
-                    10000.0);
+                    kCurrencyScale);
             return buf;
         case kTypeFloat:
             std::snprintf(buf, sizeof buf, "%g", value.bytes.f32(0).value_or(0));
@@ -726,12 +755,12 @@ std::string value_as_text(const Jet4File& file, const ColumnDef& column, const C
             std::vector<std::uint8_t> data;
             std::string error;
             if (!read_long_value(file, value.bytes, data, error)) return "<" + error + ">";
-            return hex_bytes(data, 4096);
+            return hex_bytes(data, data.size());
         }
         default: {
             std::vector<std::uint8_t> data(value.bytes.data(),
                                            value.bytes.data() + value.bytes.size());
-            return hex_bytes(data, 4096);
+            return hex_bytes(data, data.size());
         }
     }
 }

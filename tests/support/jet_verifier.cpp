@@ -1,8 +1,10 @@
 #include "support/jet_verifier.h"
 
 #include <algorithm>
+#include <cctype>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <unordered_map>
@@ -81,7 +83,7 @@ class Verifier {
     void check_header() {
         ByteView pg = f_.page(0);
         HeaderInfo h = decode_header(pg);
-        if (h.page_type != kPageHeader || pg.u8(1) != 0x01)
+        if (h.page_type != kPageHeader || pg.u8(1) != kPageMarker)
             p_.error(0, "page 0 does not start 00 01");
         if (!h.signature_ok) p_.error(0, "page 0 lacks the \"Standard Jet DB\" signature");
         if (h.version != kVersionJet4)
@@ -90,7 +92,7 @@ class Verifier {
         if (h.db_key != 0)
             p_.error(0, "header database key is " + num(h.db_key) + ": pages would be encoded");
         if (h.sort_lcid == 0) p_.error(0, "header sort order LCID is 0");
-        if (!(h.creation_date > 0 && h.creation_date < 2958466))
+        if (!(h.creation_date > 0 && h.creation_date < kMaxOleDate))
             p_.error(0, "header creation date " + std::to_string(h.creation_date) +
                             " is outside 1899..9999");
     }
@@ -133,46 +135,158 @@ class Verifier {
     }
 
     // ---- catalog ----
+    // Reads a column of a cracked row by name: the column and its value, or
+    // nulls when the table has no such column.
+    struct Cell {
+        const ColumnDef* column = nullptr;
+        const ColumnValue* value = nullptr;
+    };
+    static Cell cell(const TableDef& def, const CrackedRow& row, const char* name) {
+        const ColumnDef* c = def.column_by_name(name);
+        if (!c) return {};
+        return {c, &row.values[static_cast<std::size_t>(c - def.columns.data())]};
+    }
+    std::optional<std::int64_t> int_of(const TableDef& def, const CrackedRow& row,
+                                       const char* name) const {
+        Cell c = cell(def, row, name);
+        return c.column ? value_as_int(*c.column, *c.value) : std::nullopt;
+    }
+    std::string text_of(const TableDef& def, const CrackedRow& row, const char* name) const {
+        Cell c = cell(def, row, name);
+        return c.column ? value_as_text(f_, *c.column, *c.value) : std::string();
+    }
+    static std::string lower(std::string s) {
+        for (auto& ch : s)
+            ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        return s;
+    }
+
+    // ---- catalog ----
+    // MSysObjects at page 2; every table row names a TDEF page; parents,
+    // Ids and names are consistent; MSysACEs, MSysQueries and
+    // MSysRelationships refer to objects, tables and columns that exist.
     void check_catalog() {
         ByteView cat = f_.page(kCatalogPage);
         if (cat.u8(0) != kPageTdef) {
             p_.error(kCatalogPage, "page 2 is not a TDEF page: MSysObjects must start there");
             return;
         }
-        struct CatalogTable {
-            std::uint32_t page;
+        struct Object {
+            std::uint32_t id;
+            std::uint32_t parent;
+            std::int64_t type;
             std::string name;
         };
-        std::vector<CatalogTable> tables;
+        std::vector<Object> objects;
         verify_table(kCatalogPage, "MSysObjects", [&](const TableDef& def, const CrackedRow& row) {
-            const ColumnDef* id = def.column_by_name("Id");
-            const ColumnDef* type = def.column_by_name("Type");
-            const ColumnDef* name = def.column_by_name("Name");
-            if (!id || !type || !name) return;
-            auto at = [&](const ColumnDef* c) -> const ColumnValue& {
-                return row.values[c - def.columns.data()];
-            };
-            auto t = value_as_int(*type, at(type));
-            auto i = value_as_int(*id, at(id));
-            if (t && *t == kObjTable && i)
-                tables.push_back({static_cast<std::uint32_t>(*i) & kObjIdPageMask,
-                                  value_as_text(f_, *name, at(name))});
+            auto id = int_of(def, row, "Id");
+            auto type = int_of(def, row, "Type");
+            auto parent = int_of(def, row, "ParentId");
+            if (!id || !type || !parent) {
+                p_.error(kCatalogPage, "MSysObjects row lacks Id, ParentId or Type", "catalog row");
+                return;
+            }
+            objects.push_back({static_cast<std::uint32_t>(*id), static_cast<std::uint32_t>(*parent),
+                               *type, text_of(def, row, "Name")});
         });
         if (!catalog_ok_) return;
+
+        std::map<std::uint32_t, const Object*> by_id;
+        std::set<std::pair<std::uint32_t, std::string>> names;
+        for (const auto& o : objects) {
+            if (!by_id.emplace(o.id, &o).second)
+                p_.error(kCatalogPage, "MSysObjects Id " + num(o.id) + " repeats");
+            if (!names.insert({o.parent, lower(o.name)}).second)
+                p_.error(kCatalogPage,
+                         "MSysObjects name '" + o.name + "' repeats under parent " + num(o.parent));
+        }
+        for (const auto& o : objects)
+            if (o.parent != kCatalogRootId && !by_id.count(o.parent))
+                p_.error(kCatalogPage,
+                         "MSysObjects row '" + o.name + "' has parent " + num(o.parent) +
+                             ", which does not exist",
+                         "catalog parent");
+
         std::set<std::uint32_t> seen;
-        for (const auto& t : tables) {
-            if (t.page == kCatalogPage) continue;
-            if (!seen.insert(t.page).second) {
-                p_.error(t.page, "two catalog tables point at TDEF page " + num(t.page));
+        std::map<std::string, std::uint32_t> table_pages;  // lower-case name -> TDEF page
+        std::map<std::uint32_t, TableDef> defs;
+        table_pages["msysobjects"] = kCatalogPage;
+        for (const auto& o : objects) {
+            if (o.type != kObjTable) continue;
+            std::uint32_t page = o.id & kObjIdPageMask;
+            if (page == kCatalogPage) continue;
+            if (!seen.insert(page).second) {
+                p_.error(page, "two catalog tables point at TDEF page " + num(page));
                 continue;
             }
-            ByteView pg = f_.page(t.page);
+            ByteView pg = f_.page(page);
             if (pg.size() == 0 || pg.u8(0) != kPageTdef) {
-                p_.error(t.page, "catalog table '" + t.name + "' points at page " + num(t.page) +
-                                     ", not a TDEF page");
+                p_.error(page, "catalog table '" + o.name + "' points at page " + num(page) +
+                                   ", not a TDEF page");
                 continue;
             }
-            verify_table(t.page, t.name, nullptr);
+            table_pages[lower(o.name)] = page;
+            RowVisitor visit;
+            const std::string n = lower(o.name);
+            if (n == "msysaces") {
+                visit = [&](const TableDef& def, const CrackedRow& row) {
+                    auto object = int_of(def, row, "ObjectId");
+                    if (!object || !by_id.count(static_cast<std::uint32_t>(*object)))
+                        p_.error(page,
+                                 "MSysACEs row names object " + num(object.value_or(0)) +
+                                     ", which does not exist",
+                                 "ace object");
+                };
+            } else if (n == "msysqueries") {
+                visit = [&](const TableDef& def, const CrackedRow& row) {
+                    auto object = int_of(def, row, "ObjectId");
+                    auto it =
+                        object ? by_id.find(static_cast<std::uint32_t>(*object)) : by_id.end();
+                    if (it == by_id.end() || it->second->type != kObjQuery)
+                        p_.error(page,
+                                 "MSysQueries row names object " + num(object.value_or(0)) +
+                                     ", which is not a query",
+                                 "query object");
+                };
+            } else if (n == "msysrelationships") {
+                visit = [&](const TableDef& def, const CrackedRow& row) {
+                    relationships_.push_back(
+                        {text_of(def, row, "szRelationship"), text_of(def, row, "szObject"),
+                         text_of(def, row, "szColumn"), text_of(def, row, "szReferencedObject"),
+                         text_of(def, row, "szReferencedColumn")});
+                };
+            }
+            verify_table(page, o.name, visit);
+        }
+        check_relationships(table_pages);
+    }
+
+    struct Relationship {
+        std::string name, object, column, referenced_object, referenced_column;
+    };
+
+    // Each relationship row joins columns of tables that exist.
+    void check_relationships(const std::map<std::string, std::uint32_t>& table_pages) {
+        for (const auto& r : relationships_) {
+            for (const auto& [table, column] :
+                 {std::pair{r.object, r.column},
+                  std::pair{r.referenced_object, r.referenced_column}}) {
+                auto it = table_pages.find(lower(table));
+                if (it == table_pages.end()) {
+                    p_.error(kCatalogPage,
+                             "relationship '" + r.name + "' names table '" + table +
+                                 "', which does not exist",
+                             "relationship");
+                    continue;
+                }
+                TableDef def;
+                ProblemList quiet;
+                if (read_table_def(f_, it->second, def, quiet) && !def.column_by_name(column))
+                    p_.error(it->second,
+                             "relationship '" + r.name + "' names column '" + column +
+                                 "', which table '" + table + "' lacks",
+                             "relationship");
+            }
         }
     }
 
@@ -221,9 +335,10 @@ class Verifier {
             }
             UsageMap mf;
             if (lv.free.page == 0 && lv.free.row == 0)
-                p_.warning(tdef_page, what +
-                                          " have no free-space map (seen in tables Access 2007"
-                                          " adds)");
+                p_.warning(tdef_page,
+                           what +
+                               " have no free-space map (Access writes none in some of its"
+                               " own system tables)");
             else if (load_map(lv.free, "free " + what, tdef_page, mf))
                 for (std::uint32_t p : mf.pages)
                     if (!lv_set.count(p))
@@ -379,15 +494,23 @@ class Verifier {
         }
     }
 
+    // TDEF free-space fields: 0 on full pages; on the last page Access
+    // reserves 8 bytes beyond the definition.
     void check_tdef_free_space(const TableDef& def) {
-        // A single-page definition: Access reserves 8 bytes beyond the definition.
-        if (def.chain.size() != 1) return;
-        std::uint32_t want =
-            static_cast<std::uint32_t>(kPageSize - kTdefPageHeader - def.defined_bytes);
-        std::uint16_t have = *f_.page(def.page).u16(kTdefFreeSpace);
-        if (have != want)
-            p_.error(def.page,
-                     "TDEF free space field " + num(have) + ", definition leaves " + num(want));
+        std::size_t remaining = def.defined_bytes;
+        for (std::size_t i = 0; i < def.chain.size(); ++i) {
+            std::size_t capacity = i == 0 ? kPageSize : kPageSize - kTdefPageHeader;
+            std::size_t used = std::min(remaining, capacity) + (i == 0 ? 0 : kTdefPageHeader);
+            remaining -= std::min(remaining, capacity);
+            bool last = i + 1 == def.chain.size();
+            std::size_t want =
+                last ? kPageSize - kTdefPageHeader - std::min(used, kPageSize - kTdefPageHeader)
+                     : 0;
+            std::uint16_t have = *f_.page(def.chain[i]).u16(kTdefFreeSpace);
+            if (have != want)
+                p_.error(def.chain[i],
+                         "TDEF free space field " + num(have) + ", definition leaves " + num(want));
+        }
     }
 
     void check_lval_references(const std::string& who, const std::string& name,
@@ -528,6 +651,7 @@ class Verifier {
     std::set<std::uint32_t> map_holders_;
     std::vector<bool> global_free_;
     std::vector<bool> covered_;
+    std::vector<Relationship> relationships_;
     bool have_global_ = false;
     bool catalog_ok_ = false;
 };

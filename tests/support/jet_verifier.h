@@ -7,9 +7,22 @@
 //
 // Findings come in two severities:
 //   - errors: the file breaks a rule readers or Access rely on;
-//   - warnings: departures Access itself leaves in files it made (stale
-//     counts, orphaned or stale free pages...). Access-made files verify with
-//     no errors; files we write must verify with no findings at all.
+//   - warnings: departures Access itself leaves in files it made. Access-made
+//     files verify with no errors; files we write must verify with no
+//     findings at all. The warnings, each seen in the Access corpus:
+//       * free page not zero-filled: Access frees pages without clearing them
+//         (also pages of types 0x08/0x09, which appear only as such leftovers
+//         or orphans);
+//       * page marked used in the global map but owned by nothing: orphans
+//         Access leaves after deletes and property rewrites;
+//       * TDEF row count differing from the live rows: Access lets it go stale;
+//       * autonumber counter below the largest value in use (a stale seed);
+//       * column total / variable-column total above the live columns: these
+//         count deleted columns too;
+//       * fixed-size column stored as variable-length, and a long-value column
+//         without a free-space map: Access's own system tables do both;
+//       * negative reference-map slots (read as "no page"): one hand-altered
+//         sample file.
 #pragma once
 
 #include <cstdint>
