@@ -10,8 +10,9 @@ namespace tessaly::cli {
 
 // Exit statuses shared by the verbs.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailed = 1;  // the work could not be done (damaged beyond reading)
-inline constexpr int kExitUsage = 2;   // bad arguments, missing or unopenable file, unknown name
+inline constexpr int kExitFailed = 1;   // the work could not be done (damaged beyond reading)
+inline constexpr int kExitUsage = 2;    // bad arguments, missing or unopenable file, unknown name
+inline constexpr int kExitStopped = 5;  // the user stopped the run
 
 struct Command {
     const char* name;
@@ -21,6 +22,8 @@ struct Command {
     int (*run)(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 };
 
+int run_analyse(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int run_repair(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int run_dump(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace tessaly::cli

@@ -1,7 +1,9 @@
 // `tessaly dump FILE [TABLE]`: shows what the reader reads, for checking it
 // from outside. Output formats are stable:
 //   dump FILE        "JET3" or "JET4", then per user table of the catalog, in
-//                    catalog order: name, TAB, column count (LF line ends)
+//                    catalog order: name, TAB, column count (LF line ends).
+//                    Tables are found by the recovery driver's catalog walk,
+//                    and by its raw scan when the catalog cannot be read.
 //   dump FILE TABLE  the table as CSV (RFC 4180: CRLF line ends, fields with
 //                    a comma, quote, CR or LF quoted, quotes doubled), a header
 //                    of column names, then every row the reader delivers
@@ -14,6 +16,8 @@
 #include "reader/jet_file.h"
 #include "reader/row_reader.h"
 #include "reader/table_def.h"
+#include "recovery/catalog_walk.h"
+#include "recovery/rebuild_dispatch.h"
 #include "recovery/recovery_state.h"
 
 namespace tessaly::cli {
@@ -27,7 +31,9 @@ constexpr const char* kDumpHelp =
     "without changing it.\n"
     "\n"
     "  tessaly dump FILE         prints JET3 or JET4, then one line per user table:\n"
-    "                            the table name, a TAB, its column count\n"
+    "                            the table name, a TAB, its column count (tables are\n"
+    "                            found in the catalog, or on the raw pages when the\n"
+    "                            catalog cannot be read)\n"
     "  tessaly dump FILE TABLE   prints the table as CSV (RFC 4180, UTF-8): a header of\n"
     "                            column names, then every row the reader can read;\n"
     "                            deleted rows that are still readable are included\n"
@@ -76,12 +82,33 @@ bool same_name_ignoring_case(const std::string& a, const std::string& b) {
     return true;
 }
 
-const reader::CatalogObject* find_table(const std::vector<reader::CatalogObject>& objects,
+// Collects the tables the catalog walk hands over, without reading them.
+class TableListing : public recovery::RebuildDispatch {
+  public:
+    std::vector<reader::CatalogObject> tables;
+    int process_table(recovery::RecoveryState&, const std::shared_ptr<reader::JetFile>&,
+                      std::int32_t object_type, std::int64_t definition_page,
+                      std::string_view name) override {
+        tables.push_back({object_type & reader::kObjectTypeMask, object_type, definition_page,
+                          std::string(name)});
+        return 1;
+    }
+    int rebuild_query(recovery::RecoveryState&, const std::shared_ptr<reader::JetFile>&,
+                      std::int32_t, std::int64_t, std::string_view) override {
+        return 1;
+    }
+    int rebuild_relationships(recovery::RecoveryState&,
+                              const std::shared_ptr<reader::JetFile>&) override {
+        return 1;
+    }
+};
+
+const reader::CatalogObject* find_table(const std::vector<reader::CatalogObject>& tables,
                                         const std::string& name) {
-    for (const auto& o : objects)
-        if (reader::is_user_table(o) && o.name == name) return &o;
-    for (const auto& o : objects)
-        if (reader::is_user_table(o) && same_name_ignoring_case(o.name, name)) return &o;
+    for (const auto& t : tables)
+        if (t.name == name) return &t;
+    for (const auto& t : tables)
+        if (same_name_ignoring_case(t.name, name)) return &t;
     return nullptr;
 }
 
@@ -113,13 +140,13 @@ int run_dump(const std::vector<std::string>& args, std::ostream& out, std::ostre
         err << "tessaly dump: " << args[0] << ": " << open_error_text(why) << "\n";
         return kExitUsage;
     }
-    std::vector<reader::CatalogObject> objects;
-    reader::list_catalog(file, state, objects);
+    TableListing listing;
+    recovery::walk_catalog(state, file, listing);
+    const std::vector<reader::CatalogObject>& objects = listing.tables;
 
     if (args.size() == 1) {
         out << (file->is_jet4() ? "JET4" : "JET3") << "\n";
         for (const auto& o : objects) {
-            if (!reader::is_user_table(o)) continue;
             auto table = read_table(file, o);
             out << o.name << '\t' << (table ? table->columns.size() : 0) << "\n";
         }

@@ -14,6 +14,10 @@ namespace {
 using tessaly::cli::Command;
 
 constexpr std::array kCommands{
+    Command{"analyse", "analyse FILE...", "show what can be recovered from each database",
+            tessaly::cli::run_analyse},
+    Command{"repair", "repair --out DIR FILE...", "recover each database into a new one in DIR",
+            tessaly::cli::run_repair},
     Command{"dump", "dump FILE [TABLE]", "list a database's tables, or print one table as CSV",
             tessaly::cli::run_dump},
 };

@@ -7,6 +7,7 @@
 #include "recovery/display_lists.h"
 #include "recovery/repair_job.h"
 #include "recovery/source_paths.h"
+#include "recovery/stop_control.h"
 
 namespace tessaly::recovery {
 namespace {
@@ -42,6 +43,10 @@ std::filesystem::path run_destination_folder(const std::string& chosen,
 // Creates the destination, runs the job, closes the destination.
 SaveFileOutcome save_one(RecoveryState& state, const SaveRunServices& s, SaveFileOutcome outcome,
                          bool after_overwrite_confirmed) {
+    if (!reader::jet_open(outcome.source, state, &outcome.open_error)) {
+        outcome.status = SaveFileStatus::SourceNotOpened;
+        return outcome;
+    }
     log::log_destination(outcome.destination.string(), after_overwrite_confirmed);
     state.save_active = true;
     if (!s.destinations.create(state, outcome.destination)) {
@@ -109,6 +114,15 @@ int save_all(RecoveryState& state, const SaveRunServices& s, const std::string& 
     int last_result = 0;
     const std::int32_t count = state.source_file_count;
     for (std::int32_t i = 0; i < count; ++i) {
+        // A stop asked for while no row was being read (for example while the
+        // last destination was being written out) ends the run here, before
+        // another destination is made.
+        if (check_stop(state) == STOP_CODE) {
+            log::log_repair_aborted();
+            state.run_aborted = true;
+            last_result = STOP_CODE;
+            break;
+        }
         s.view.show_file_number(i + 1);
         SaveFileOutcome outcome;
         outcome.index = i;
@@ -156,7 +170,7 @@ int save_all(RecoveryState& state, const SaveRunServices& s, const std::string& 
         }
         outcome = save_one(state, s, outcome, false);
         if (outcome.result == STOP_CODE) state.run_aborted = true;
-        if (outcome.status != SaveFileStatus::NotCreated) last_result = outcome.result;
+        last_result = outcome.result;
         s.view.file_finished(outcome);
         if (outcome.result == STOP_CODE) break;
         s.view.set_overall_progress((i + 1) * kFullProgress / count);

@@ -16,9 +16,11 @@
 //   3. log the destination, create the destination database, run the per-file
 //      job (repair_job.h), close the database;
 //   4. after a confirmed stop: log the aborted banner, set run_aborted, and
-//      end the run (the destination keeps what was written so far).
-// A destination that cannot be created is reported to the view and skipped
-// (nothing would be written into it).
+//      end the run (the destination keeps what was written so far). In the
+//      all-files mode a stop is also asked about between two files.
+// A source that cannot be opened (missing, unreadable, shorter than a page)
+// and a destination that cannot be created are reported to the view and
+// skipped: no empty destination is left for a source that yields nothing.
 //
 // At the end the run sets the closing flags (save_all_requested: the
 // completion dialog follows; save_current_requested: the closing message
@@ -39,7 +41,6 @@
 namespace tessaly::recovery {
 
 inline constexpr std::string_view kRunFolderPrefix = "Repair_";
-inline constexpr std::string_view kDestinationLocale = ";LANGID=0x0409;CP=1252;COUNTRY=0";
 inline constexpr std::string_view kOverwriteQuestion =
     "File Already Exists, Do you want to overwrite the file ?";
 inline constexpr std::string_view kClosingMessageAborted = "Repairing aborted                    ";
@@ -68,7 +69,8 @@ class OverwritePrompt {
 class DestinationFactory {
   public:
     virtual ~DestinationFactory() = default;
-    // Creates a new, empty destination database at `path` (kDestinationLocale)
+    // Creates a new, empty destination database at `path` (in the locale
+    // rebuild::kDestinationLocale names)
     // and makes it the state's destination. False when it could not be
     // created; the state's destination is then left unset.
     virtual bool create(RecoveryState& state, const std::filesystem::path& path) = 0;
@@ -79,10 +81,11 @@ class DestinationFactory {
 
 // What happened to one source file of a save run.
 enum class SaveFileStatus {
-    Repaired,    // the job ran to its end (a source that cannot be opened included)
-    Stopped,     // the job ended with a confirmed stop
-    Declined,    // an existing destination was kept; nothing written
-    NotCreated,  // the destination database could not be created
+    Repaired,         // the job ran to its end (a source that cannot be opened included)
+    Stopped,          // the job ended with a confirmed stop
+    Declined,         // an existing destination was kept; nothing written
+    SourceNotOpened,  // the source cannot be opened: no destination is made for it
+    NotCreated,       // the destination database could not be created
 };
 
 struct SaveFileOutcome {

@@ -6,14 +6,19 @@
 #include <tuple>
 
 #include "reader/jet_file.h"
-#include "recovery/catalog_fixture.h"
 #include "recovery/catalog_scan.h"
 #include "recovery/catalog_walk.h"
 #include "recovery/recording_dispatch.h"
+#include "support/catalog_fixture.h"
 
 namespace tessaly::recovery::test {
 namespace {
 
+using tessaly::test::add_system_catalog;
+using tessaly::test::add_user_table;
+using tessaly::test::catalog_row;
+using tessaly::test::CatalogObjectSpec;
+using tessaly::test::garble_page;
 using tessaly::test::JetFileBuilder;
 
 enum class CatalogDamage { None, ZeroedDefinition, GarbledDefinition };

@@ -210,6 +210,19 @@ TEST_F(SaveRun, AllFilesProgressStopAndLog) {
     EXPECT_EQ(closing.action, SaveClosing::CompletionDialog);
 }
 
+TEST_F(SaveRun, SourceThatCannotBeOpenedGetsNoDestination) {
+    list_sources(3);
+    fs::remove(state->source_files[1]);
+    state->save_all_requested = true;
+    run();
+    EXPECT_EQ(destinations.events,
+              (std::vector<std::string>{"create a.mdb", "close", "create c.mdb", "close"}));
+    ASSERT_EQ(view.finished.size(), 3u);
+    EXPECT_EQ(view.finished[1].status, SaveFileStatus::SourceNotOpened);
+    EXPECT_EQ(view.finished[1].open_error, reader::OpenError::NotFound);
+    EXPECT_EQ(view.overall, (std::vector<int>{33, 66, 100})) << "the run goes on";
+}
+
 TEST_F(SaveRun, DestinationThatCannotBeCreatedIsSkipped) {
     list_sources(2);
     state->save_all_requested = true;

@@ -12,7 +12,7 @@
 
 #include "support/jet_page_builder.h"
 
-namespace tessaly::recovery::test {
+namespace tessaly::test {
 
 struct CatalogObjectSpec {
     std::int32_t id = 0;
@@ -24,20 +24,18 @@ struct CatalogObjectSpec {
 
 // Adds a user table with columns Id (long) and Label (text) and `rows` rows
 // (Id 1..rows); returns its definition page.
-int add_user_table(tessaly::test::JetFileBuilder& builder, int rows);
+int add_user_table(JetFileBuilder& builder, int rows);
 
 // Writes the catalog definition on page 2 and its rows on one new data page;
 // returns the data page.
-int add_system_catalog(tessaly::test::JetFileBuilder& builder,
-                       const std::vector<CatalogObjectSpec>& objects);
+int add_system_catalog(JetFileBuilder& builder, const std::vector<CatalogObjectSpec>& objects);
 
 // The row bytes of one catalog object in the catalog layout.
-std::vector<std::uint8_t> catalog_row(const tessaly::test::JetFileBuilder& builder,
+std::vector<std::uint8_t> catalog_row(const JetFileBuilder& builder,
                                       const CatalogObjectSpec& object);
 
 // Overwrites a whole page with a fixed pseudo-random pattern (byte 0 kept as
 // `first_byte`), seeded by `seed`.
-void garble_page(tessaly::test::JetFileBuilder& builder, int page, std::uint8_t first_byte,
-                 std::uint32_t seed);
+void garble_page(JetFileBuilder& builder, int page, std::uint8_t first_byte, std::uint32_t seed);
 
-}  // namespace tessaly::recovery::test
+}  // namespace tessaly::test

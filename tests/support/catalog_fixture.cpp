@@ -1,17 +1,11 @@
-#include "recovery/catalog_fixture.h"
+#include "support/catalog_fixture.h"
 
-namespace tessaly::recovery::test {
+namespace tessaly::test {
 namespace {
-
-using tessaly::test::CellValue;
-using tessaly::test::JetFileBuilder;
-using tessaly::test::TableSpec;
 
 constexpr std::uint8_t kTypeInt16 = 3, kTypeLong = 4, kTypeDate = 8, kTypeText = 10;
 
 TableSpec catalog_spec() {
-    using tessaly::test::fixed_column;
-    using tessaly::test::variable_column;
     TableSpec spec;
     spec.columns = {
         fixed_column("Id", kTypeLong, 4, 0, 0),
@@ -27,8 +21,8 @@ TableSpec catalog_spec() {
 
 TableSpec user_table_spec() {
     TableSpec spec;
-    spec.columns = {tessaly::test::fixed_column("Id", kTypeLong, 4, 0, 0),
-                    tessaly::test::variable_column("Label", kTypeText, 100, 1, 0)};
+    spec.columns = {fixed_column("Id", kTypeLong, 4, 0, 0),
+                    variable_column("Label", kTypeText, 100, 1, 0)};
     return spec;
 }
 
@@ -39,14 +33,12 @@ int add_user_table(JetFileBuilder& builder, int rows) {
     spec.row_count = static_cast<std::uint32_t>(rows);
     std::vector<std::vector<CellValue>> values;
     for (int i = 1; i <= rows; ++i)
-        values.push_back({tessaly::test::i32_value(i),
-                          tessaly::test::text_value("row " + std::to_string(i), builder.jet4())});
+        values.push_back({i32_value(i), text_value("row " + std::to_string(i), builder.jet4())});
     return builder.add_table(spec, values);
 }
 
 std::vector<std::uint8_t> catalog_row(const JetFileBuilder& builder,
                                       const CatalogObjectSpec& object) {
-    using namespace tessaly::test;
     return builder.make_row(
         catalog_spec(),
         {i32_value(object.id), null_value(), i16_value(static_cast<std::int16_t>(object.type)),
@@ -76,4 +68,4 @@ void garble_page(JetFileBuilder& builder, int page, std::uint8_t first_byte, std
     builder.page(page)[0] = first_byte;
 }
 
-}  // namespace tessaly::recovery::test
+}  // namespace tessaly::test
