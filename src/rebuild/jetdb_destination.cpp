@@ -10,9 +10,10 @@ class JetdbDestination::DatabaseAdapter : public DestDatabase {
     void execute(std::string_view statement, int options) override {
         db_.execute(statement, options);
     }
-    void create_relation(std::string_view, std::string_view, std::string_view, std::int32_t,
-                         std::string_view, std::string_view) override {
-        throw jetdb::EngineError("Relations are not supported by this engine yet.");
+    void create_relation(std::string_view name, std::string_view table,
+                         std::string_view foreign_table, std::int32_t attributes,
+                         std::string_view field, std::string_view foreign_field) override {
+        db_.create_relation(name, table, foreign_table, attributes, field, foreign_field);
     }
     bool is_open() const override { return db_.is_open(); }
     void close() override { db_.close(); }
