@@ -340,9 +340,11 @@ TEST(QueryRelationCorpus, SavedQueriesAndRelationshipsComeBackAsStored) {
                 << "mdbtools cannot export MSysRelationships";
             EXPECT_TRUE(test::mdbtools_export(target, "MSysQueries"))
                 << "mdbtools cannot export MSysQueries";
-            if (tables)
-                for (const auto& t : *tables)
+            if (tables) {
+                for (const auto& t : *tables) {
                     EXPECT_TRUE(test::mdbtools_export(target, t)) << "mdb-export " << t;
+                }
+            }
         }
         if (have_mdb_reader) {
             EXPECT_TRUE(test::mdb_reader_tables(target)) << "mdb-reader cannot list the file";
@@ -367,12 +369,12 @@ TEST(QueryRelationCorpus, SavedQueriesAndRelationshipsComeBackAsStored) {
                 EXPECT_EQ(b, 0) << "mdb-queries fails on " << name;
                 if (a != 0 || theirs.empty()) continue;
                 ++fig.mdb_queries_compared;
-                if (theirs == mine)
+                if (theirs == mine) {
                     ++fig.mdb_queries_same;
-                else
-                    report << "  " << file_name << " / " << name
-                           << ": mdb-queries prints\n    source: " << theirs
-                           << "    ours:   " << mine;
+                    continue;
+                }
+                report << "  " << file_name << " / " << name
+                       << ": mdb-queries prints\n    source: " << theirs << "    ours:   " << mine;
             }
         }
     }
