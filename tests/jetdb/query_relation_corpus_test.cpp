@@ -199,7 +199,7 @@ SavedQueryRow rendered(const jetdb::QueryRow& r) {
 
 struct Figures {
     int queries = 0, exact = 0, refused = 0, no_sql = 0;
-    int relations = 0, relations_stored = 0, relations_refused = 0, multi_field = 0;
+    int relations = 0, relations_stored = 0, relations_refused = 0, multi_field = 0, system = 0;
     int mdb_queries_same = 0, mdb_queries_compared = 0;
 };
 
@@ -277,6 +277,13 @@ TEST(QueryRelationCorpus, SavedQueriesAndRelationshipsComeBackAsStored) {
         std::vector<RelationRow> created;
         for (const auto& r : source_relations) {
             ++fig.relations;
+            // Access's own relationships between its navigation tables: our
+            // file holds no such tables.
+            if (r.at("szObject").rfind("MSys", 0) == 0 ||
+                r.at("szReferencedObject").rfind("MSys", 0) == 0) {
+                ++fig.system;
+                continue;
+            }
             if (r.at("ccolumn") != "1") {
                 ++fig.multi_field;
                 report << "  " << file_name
