@@ -26,6 +26,13 @@ namespace tessaly::jetdb {
 class Recordset;
 struct DatabaseState;
 
+// Relation attributes (MSysRelationships.grbit).
+inline constexpr std::int32_t kRelationOneToOne = 0x1;
+inline constexpr std::int32_t kRelationNotEnforced = 0x2;
+inline constexpr std::int32_t kRelationCascadeUpdates = 0x100;
+inline constexpr std::int32_t kRelationCascadeDeletes = 0x1000;
+inline constexpr std::int32_t kRelationCascadeToNull = 0x2000;
+
 // Options beyond what create() takes from its caller; tests use them to get
 // reproducible files and to reach the size limit quickly.
 struct DatabaseOptions {
@@ -58,6 +65,20 @@ class Database {
     // database unchanged.
     void execute(std::string_view statement, int options);
     void execute(std::u16string_view statement, int options);
+
+    // Adds a one-field relationship (UTF-8 names): `foreign_table`.
+    // `foreign_field` refers to `table`.`field`. `attributes` are the
+    // engine's relation flags: kRelationNotEnforced, the cascade flags, and
+    // the one-to-one and join-kind flags, all kept as given. An enforced
+    // relationship needs a unique index on `field` alone and stored rows that
+    // keep it; it adds the indexes Access adds on both tables, and later rows
+    // of `foreign_table` must keep it too. Throws EngineError, changing
+    // nothing, for a duplicate or invalid name, a missing table or field,
+    // fields of different types, and (when enforced) a missing unique index or
+    // rows that break the rule.
+    void create_relation(std::string_view name, std::string_view table,
+                         std::string_view foreign_table, std::int32_t attributes,
+                         std::string_view field, std::string_view foreign_field);
 
     bool is_open() const;
 

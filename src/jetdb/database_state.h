@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,8 @@ struct DatabaseState {
     std::uint32_t next_document_id = kFirstDocumentId;
     // Folded names of the saved queries, which share the tables' name space.
     std::vector<std::u16string> query_keys;
+    // Folded names of the relationships.
+    std::vector<std::u16string> relation_keys;
 
     // Bookkeeping for the pages close() will still need.
     std::uint64_t index_bytes = 0;       // sum of entry sizes over all indexes
@@ -53,6 +56,12 @@ struct DatabaseState {
     // and may be modified (autonumbers filled in). Throws EngineError and
     // stores nothing when the row is refused (too large, file full, ...).
     void insert_row(TableStore& table, std::vector<FieldValue>& values);
+
+    // Throws EngineError when a value of `table`'s enforced relationships
+    // has no related row (`own_keys`: this row's keys, for self references).
+    void check_foreign_keys(
+        const TableStore& table, const std::vector<FieldValue>& values,
+        const std::vector<std::optional<std::vector<std::uint8_t>>>& own_keys) const;
 
     // Adds the catalog row and permission rows of a new object.
     void add_catalog_entry(std::uint32_t id, std::uint32_t parent, const std::u16string& name,

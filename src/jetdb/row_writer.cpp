@@ -103,6 +103,29 @@ void DatabaseState::require_room(std::uint32_t pages) const {
     throw EngineError("The database has reached its maximum size of 2 GB");
 }
 
+void DatabaseState::check_foreign_keys(const TableStore& table,
+                                       const std::vector<FieldValue>& values,
+                                       const std::vector<RowKey>& own_keys) const {
+    for (const ForeignKey& fk : table.foreign_keys) {
+        const FieldValue& v = values[fk.column];
+        if (v.is_null) continue;
+        const TableStore& primary = *tables[fk.primary_table];
+        const TableDefinition& pdef = primary.definition();
+        const RealIndex& index = pdef.real_indexes()[fk.primary_index];
+        const IndexColumn& ic = index.columns.front();
+        std::vector<std::uint8_t> key;
+        for (const Column& c : pdef.columns())
+            if (c.number == ic.column) append_index_key(key, c.spec, v, ic.ascending);
+        if (unique_index_has(primary, fk.primary_index, key)) continue;
+        // A row may refer to itself in a relationship of a table with itself.
+        if (&primary == &table && own_keys[fk.primary_index] && *own_keys[fk.primary_index] == key)
+            continue;
+        throw EngineError(
+            "You cannot add or change a record because a related record is required in table '" +
+            fk.primary_name + "'.");
+    }
+}
+
 void DatabaseState::insert_row(TableStore& table, std::vector<FieldValue>& values) {
     const TableDefinition& def = table.definition();
     const auto& columns = def.columns();
@@ -189,6 +212,7 @@ void DatabaseState::insert_row(TableStore& table, std::vector<FieldValue>& value
     // Index keys, before anything is written; refused here when the row
     // breaks a unique or required index.
     std::vector<RowKey> keys = prepare_row_keys(table, values);
+    check_foreign_keys(table, values, keys);
     std::uint64_t entry_bytes = 0;
     std::size_t entry_max = index_entry_max;
     for (const auto& key : keys) {

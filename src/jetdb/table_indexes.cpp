@@ -19,10 +19,6 @@ const char* const kDuplicateMessage =
     "duplicate values in the index, primary key, or relationship.";
 const char* const kNullMessage = "Index or primary key cannot contain a Null value.";
 
-std::string_view key_view(const std::vector<std::uint8_t>& key) {
-    return {reinterpret_cast<const char*>(key.data()), key.size()};
-}
-
 int position_of(const TableDefinition& def, std::uint16_t number) {
     const auto& columns = def.columns();
     for (std::size_t i = 0; i < columns.size(); ++i)
@@ -75,7 +71,7 @@ std::vector<RowKey> prepare_row_keys(TableStore& table, const std::vector<FieldV
         if ((real[k].flags & kIndexFlagRequired) && any_null) throw EngineError(kNullMessage);
         if ((real[k].flags & kIndexFlagIgnoreNulls) && all_null) continue;
         if ((real[k].flags & kIndexFlagUnique) && !any_null &&
-            states[k].unique_keys.count(key_view(key)))
+            states[k].unique_keys.contains(key, states[k].entries))
             throw EngineError(kDuplicateMessage);
         keys[k] = std::move(key);
     }
@@ -93,10 +89,44 @@ void add_row_keys(TableStore& table, std::vector<RowKey>&& keys, std::uint32_t r
         e.page = row_pointer >> 8;
         e.row = static_cast<std::uint8_t>(row_pointer & 0xFF);
         state.entries.push_back(std::move(e));
-        // The key's bytes stay where they are when the entry vector grows.
         if (real[k].flags & kIndexFlagUnique)
-            state.unique_keys.insert(key_view(state.entries.back().key));
+            state.unique_keys.insert(static_cast<std::uint32_t>(state.entries.size() - 1),
+                                     state.entries);
     }
+}
+
+IndexState index_stored_rows(const TableStore& table, PageFile& file, const RealIndex& real,
+                             std::uint64_t& bytes) {
+    const TableDefinition& def = table.definition();
+    IndexState state;
+    std::vector<FieldValue> values;
+    table.for_each_row(file, [&](std::span<const std::uint8_t> row, std::uint32_t pointer) {
+        decode_row(def, row, values);
+        bool any_null = false, all_null = false;
+        auto key = key_of(def, real, values, any_null, all_null);
+        if ((real.flags & kIndexFlagRequired) && any_null) throw EngineError(kNullMessage);
+        if ((real.flags & kIndexFlagIgnoreNulls) && all_null) return;
+        IndexEntry e;
+        e.key = std::move(key);
+        e.page = pointer >> 8;
+        e.row = static_cast<std::uint8_t>(pointer & 0xFF);
+        bytes += e.key.size() + kIndexEntryPointerSize;
+        const bool check = (real.flags & kIndexFlagUnique) && !any_null;
+        if (check && state.unique_keys.contains(e.key, state.entries))
+            throw EngineError(kDuplicateMessage);
+        state.entries.push_back(std::move(e));
+        if (check)
+            state.unique_keys.insert(static_cast<std::uint32_t>(state.entries.size() - 1),
+                                     state.entries);
+    });
+    return state;
+}
+
+bool unique_index_has(const TableStore& table, std::size_t real_index,
+                      const std::vector<std::uint8_t>& key) {
+    const auto& states = table.indexes();
+    return real_index < states.size() &&
+           states[real_index].unique_keys.contains(key, states[real_index].entries);
 }
 
 std::uint64_t create_index(TableStore& table, PageFile& file, const CreateIndexStmt& s,
@@ -133,26 +163,8 @@ std::uint64_t create_index(TableStore& table, PageFile& file, const CreateIndexS
         throw EngineError("Cannot create more indexes on this table.");
 
     // Entries for the rows already stored, checked like new rows.
-    IndexState state;
-    std::vector<FieldValue> values;
     std::uint64_t bytes = 0;
-    table.for_each_row(file, [&](std::span<const std::uint8_t> row, std::uint32_t pointer) {
-        decode_row(def, row, values);
-        bool any_null = false, all_null = false;
-        auto key = key_of(def, real, values, any_null, all_null);
-        if ((real.flags & kIndexFlagRequired) && any_null) throw EngineError(kNullMessage);
-        if ((real.flags & kIndexFlagIgnoreNulls) && all_null) return;
-        IndexEntry e;
-        e.key = std::move(key);
-        e.page = pointer >> 8;
-        e.row = static_cast<std::uint8_t>(pointer & 0xFF);
-        bytes += e.key.size() + kIndexEntryPointerSize;
-        state.entries.push_back(std::move(e));
-        const auto& stored = state.entries.back().key;
-        if ((real.flags & kIndexFlagUnique) && !any_null &&
-            !state.unique_keys.insert(key_view(stored)).second)
-            throw EngineError(kDuplicateMessage);
-    });
+    IndexState state = index_stored_rows(table, file, real, bytes);
 
     LogicalIndex logical;
     logical.name = utf8_to_utf16(name);

@@ -31,6 +31,16 @@ std::vector<RowKey> prepare_row_keys(TableStore& table, const std::vector<FieldV
 // for this row, nothing stored in between).
 void add_row_keys(TableStore& table, std::vector<RowKey>&& keys, std::uint32_t row_pointer);
 
+// Index entries of the rows `table` holds for a new real index, checked as
+// prepare_row_keys checks new rows (throws EngineError when they break it).
+// Adds the entries' bytes to `bytes`.
+IndexState index_stored_rows(const TableStore& table, PageFile& file, const RealIndex& real,
+                             std::uint64_t& bytes);
+
+// True when the unique real index `real_index` of `table` holds `key`.
+bool unique_index_has(const TableStore& table, std::size_t real_index,
+                      const std::vector<std::uint8_t>& key);
+
 // Adds the index a CREATE INDEX / ADD PRIMARY KEY / ADD CONSTRAINT statement
 // describes, with entries for the rows already stored. Throws EngineError,
 // leaving the table unchanged, when Jet refuses it: missing column, memo or

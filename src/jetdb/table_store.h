@@ -6,12 +6,12 @@
 #include <functional>
 #include <memory>
 #include <span>
-#include <string_view>
-#include <unordered_set>
+#include <string>
 #include <vector>
 
 #include "jetdb/data_page.h"
 #include "jetdb/index_pages.h"
+#include "jetdb/key_set.h"
 #include "jetdb/long_value.h"
 #include "jetdb/page_file.h"
 #include "jetdb/table_definition.h"
@@ -22,9 +22,20 @@ namespace tessaly::jetdb {
 // The entries of one real index, kept until the index pages are built.
 struct IndexState {
     std::vector<IndexEntry> entries;
-    // Unique indexes: views of the keys in `entries` (their bytes never move).
-    std::unordered_set<std::string_view> unique_keys;
+    // Unique indexes: the entries, by position, for duplicate checks.
+    KeySet unique_keys;
     UsageMap pages;  // filled when the index pages are written
+};
+
+// An enforced relationship this table is the foreign side of: the value of
+// `column` (a position in the table's columns) must be a key of the unique
+// real index `primary_index` of table `primary_table` (a position in the
+// database's tables).
+struct ForeignKey {
+    std::size_t column = 0;
+    std::size_t primary_table = 0;
+    std::size_t primary_index = 0;
+    std::string primary_name;  // for messages
 };
 
 class TableStore {
@@ -55,12 +66,14 @@ class TableStore {
 
     // Real index states, kept parallel to definition().real_indexes().
     std::vector<IndexState>& indexes() { return indexes_; }
+    const std::vector<IndexState>& indexes() const { return indexes_; }
 
     const UsageMap& owned() const { return owned_; }
     const UsageMap& free() const { return free_; }
 
     std::uint32_t row_count = 0;
     std::uint32_t last_autonumber = 0;
+    std::vector<ForeignKey> foreign_keys;
 
   private:
     TableDefinition definition_;

@@ -10,9 +10,10 @@ class JetdbDestination::DatabaseAdapter : public DestDatabase {
     void execute(std::string_view statement, int options) override {
         db_.execute(statement, options);
     }
-    void create_relation(std::string_view, std::string_view, std::string_view, std::int32_t,
-                         std::string_view, std::string_view) override {
-        throw jetdb::EngineError("Relations are not supported by this engine yet.");
+    void create_relation(std::string_view name, std::string_view table,
+                         std::string_view foreign_table, std::int32_t attributes,
+                         std::string_view field, std::string_view foreign_field) override {
+        db_.create_relation(name, table, foreign_table, attributes, field, foreign_field);
     }
     bool is_open() const override { return db_.is_open(); }
     void close() override { db_.close(); }
@@ -41,23 +42,22 @@ class JetdbDestination::RecordsetAdapter : public DestRecordset {
 
 class JetdbDestination::QueryDefAdapter : public DestQueryDef {
   public:
-    void create(std::string_view, std::string_view) override { refuse(); }
-    void create(std::string_view) override { refuse(); }
-    void append() override { refuse(); }
-    bool is_open() const override { return false; }
-    void close() override {}
+    explicit QueryDefAdapter(jetdb::Database& db) : query_(db) {}
+    void create(std::string_view name, std::string_view sql) override { query_.create(name, sql); }
+    void create(std::string_view name) override { query_.create(name); }
+    void append() override { query_.append(); }
+    bool is_open() const override { return query_.is_open(); }
+    void close() override { query_.close(); }
 
   private:
-    [[noreturn]] static void refuse() {
-        throw jetdb::EngineError("Saved queries are not supported by this engine yet.");
-    }
+    jetdb::QueryDef query_;
 };
 
 JetdbDestination::JetdbDestination(jetdb::DatabaseOptions options)
     : database_(options),
       database_adapter_(std::make_unique<DatabaseAdapter>(database_)),
       recordset_adapter_(std::make_unique<RecordsetAdapter>(database_)),
-      query_adapter_(std::make_unique<QueryDefAdapter>()),
+      query_adapter_(std::make_unique<QueryDefAdapter>(database_)),
       bundle_{database_adapter_.get(), query_adapter_.get(), recordset_adapter_.get()} {}
 
 JetdbDestination::~JetdbDestination() = default;

@@ -1,9 +1,10 @@
-// The destination engine objects over our own Jet 4 writer (jetdb::Database
-// and jetdb::Recordset): what a save run creates per destination file and
-// hands to the rebuild steps through RecoveryState::destination.
+// The destination engine objects over our own Jet 4 writer (jetdb::Database,
+// jetdb::Recordset and jetdb::QueryDef): what a save run creates per
+// destination file and hands to the rebuild steps through
+// RecoveryState::destination.
 //
-// Saved queries and relations are refused with EngineError for as long as the
-// writer cannot store them; the rebuild steps treat that like any refusal.
+// Relations are refused with EngineError for as long as the writer cannot
+// store them; the rebuild steps treat that like any refusal.
 #pragma once
 
 #include <filesystem>

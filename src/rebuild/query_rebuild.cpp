@@ -5,24 +5,13 @@
 #include "reader/row_reader.h"
 #include "reader/table_def.h"
 #include "rebuild/destination.h"
+#include "rebuild/system_tables.h"
 
 namespace tessaly::rebuild {
 namespace {
 
-enum SavedQuerySlot : std::size_t {
-    kSlotAttribute = 0,
-    kSlotExpression = 1,
-    kSlotFlag = 2,
-    kSlotLvExtra = 3,
-    kSlotName1 = 4,
-    kSlotName2 = 5,
-    kSlotObjectId = 6,
-    kSlotOrder = 7,
-};
-
-std::string slot(const std::vector<std::string>& values, std::size_t index) {
-    return index < values.size() ? values[index] : std::string();
-}
+constexpr SavedQuerySlots kJet4Order{0, 1, 2, 3, 4, 5, 6, 7};
+constexpr SavedQuerySlots kJet3Order{1, 5, 6, kNoSlot, 3, 4, 0, 2};
 
 // Creates and appends one saved query; false when the destination refused
 // any step. A query object left open by a refused step is closed first.
@@ -44,23 +33,38 @@ bool store_query(DestQueryDef* query, std::string_view name,
 
 }  // namespace
 
-SavedQueryRow saved_query_row(const std::vector<std::string>& values) {
+SavedQuerySlots saved_query_slots(const std::vector<reader::ColumnDef>& columns, bool jet4) {
+    const bool by_name = has_any_column(columns, {"Attribute", "Expression", "Flag", "LvExtra",
+                                                  "Name1", "Name2", "ObjectId", "Order"});
+    const SavedQuerySlots& usual = jet4 ? kJet4Order : kJet3Order;
+    auto slot = [&](std::string_view name, std::size_t usual_slot) {
+        return column_slot(columns, name, by_name ? kNoSlot : usual_slot);
+    };
+    return {slot("Attribute", usual.attribute), slot("Expression", usual.expression),
+            slot("Flag", usual.flag),           slot("LvExtra", usual.lv_extra),
+            slot("Name1", usual.name1),         slot("Name2", usual.name2),
+            slot("ObjectId", usual.object_id),  slot("Order", usual.order)};
+}
+
+SavedQueryRow saved_query_row(const std::vector<std::string>& values,
+                              const SavedQuerySlots& slots) {
     SavedQueryRow row;
-    row.attribute = slot(values, kSlotAttribute);
-    row.expression = slot(values, kSlotExpression);
-    row.flag = slot(values, kSlotFlag);
-    row.lv_extra = slot(values, kSlotLvExtra);
-    row.name1 = slot(values, kSlotName1);
-    row.name2 = slot(values, kSlotName2);
-    row.object_id = slot(values, kSlotObjectId);
-    row.order = slot(values, kSlotOrder);
+    row.attribute = slot_text(values, slots.attribute);
+    row.expression = slot_text(values, slots.expression);
+    row.flag = slot_text(values, slots.flag);
+    row.lv_extra = slot_text(values, slots.lv_extra);
+    row.name1 = slot_text(values, slots.name1);
+    row.name2 = slot_text(values, slots.name2);
+    row.object_id = slot_text(values, slots.object_id);
+    row.order = slot_text(values, slots.order);
     return row;
 }
 
 int rebuild_query(recovery::RecoveryState& state, const std::shared_ptr<reader::JetFile>& file,
                   std::int32_t /*object_type*/, std::int64_t key, std::string_view name) {
     if (!file) return 1;
-    reader::CatalogEntry entry{file, std::string(name), 0, kSavedQueryTablePage};
+    const std::int64_t page = system_table_page(file, kSavedQueryTableName, kSavedQueryTablePage);
+    reader::CatalogEntry entry{file, std::string(name), 0, page};
     std::unique_ptr<reader::TableDef> table = reader::read_table_def(entry);
     if (!table) return 1;
     if (!reader::read_columns(*table)) {
@@ -68,6 +72,7 @@ int rebuild_query(recovery::RecoveryState& state, const std::shared_ptr<reader::
         return 1;
     }
     reader::rewind_rows(*table);
+    const SavedQuerySlots slots = saved_query_slots(table->columns, file->is_jet4());
 
     const auto query_key = static_cast<std::uint32_t>(key);
     std::vector<SavedQueryRow> rows;
@@ -78,7 +83,7 @@ int rebuild_query(recovery::RecoveryState& state, const std::shared_ptr<reader::
             return recovery::STOP_CODE;
         }
         if (read != 1) break;
-        SavedQueryRow row = saved_query_row(state.column_values);
+        SavedQueryRow row = saved_query_row(state.column_values, slots);
         if (row_belongs_to_query(row, query_key)) rows.push_back(std::move(row));
     }
 

@@ -6,22 +6,13 @@
 #include "reader/row_reader.h"
 #include "reader/table_def.h"
 #include "rebuild/destination.h"
+#include "rebuild/system_tables.h"
 
 namespace tessaly::rebuild {
 namespace {
 
-enum RelationshipSlot : std::size_t {
-    kSlotAttributes = 1,
-    kSlotForeignField = 3,
-    kSlotForeignTable = 4,
-    kSlotField = 5,
-    kSlotTable = 6,
-    kSlotName = 7,
-};
-
-std::string slot(const std::vector<std::string>& values, std::size_t index) {
-    return index < values.size() ? values[index] : std::string();
-}
+constexpr RelationshipSlots kJet4Order{1, 3, 4, 5, 6, 7};
+constexpr RelationshipSlots kJet3Order{1, 5, 4, 7, 6, 0};
 
 std::int32_t to_attributes(const std::string& text) {
     const std::int64_t v = reader::parse_catalog_number(text);
@@ -45,21 +36,37 @@ bool try_relation(DestDatabase* database, const std::string& name, const Relatio
 
 }  // namespace
 
-RelationshipRow relationship_row(const std::vector<std::string>& values) {
+RelationshipSlots relationship_slots(const std::vector<reader::ColumnDef>& columns, bool jet4) {
+    const bool by_name =
+        has_any_column(columns, {"grbit", "szColumn", "szObject", "szReferencedColumn",
+                                 "szReferencedObject", "szRelationship"});
+    const RelationshipSlots& usual = jet4 ? kJet4Order : kJet3Order;
+    auto slot = [&](std::string_view name, std::size_t usual_slot) {
+        return column_slot(columns, name, by_name ? kNoSlot : usual_slot);
+    };
+    return {slot("grbit", usual.attributes),         slot("szColumn", usual.foreign_field),
+            slot("szObject", usual.foreign_table),   slot("szReferencedColumn", usual.field),
+            slot("szReferencedObject", usual.table), slot("szRelationship", usual.name)};
+}
+
+RelationshipRow relationship_row(const std::vector<std::string>& values,
+                                 const RelationshipSlots& slots) {
     RelationshipRow row;
-    row.attributes = to_attributes(slot(values, kSlotAttributes));
-    row.foreign_field = slot(values, kSlotForeignField);
-    row.foreign_table = slot(values, kSlotForeignTable);
-    row.field = slot(values, kSlotField);
-    row.table = slot(values, kSlotTable);
-    row.name = slot(values, kSlotName);
+    row.attributes = to_attributes(slot_text(values, slots.attributes));
+    row.foreign_field = slot_text(values, slots.foreign_field);
+    row.foreign_table = slot_text(values, slots.foreign_table);
+    row.field = slot_text(values, slots.field);
+    row.table = slot_text(values, slots.table);
+    row.name = slot_text(values, slots.name);
     return row;
 }
 
 int rebuild_relationships(recovery::RecoveryState& state,
                           const std::shared_ptr<reader::JetFile>& file) {
     if (!file) return 1;
-    reader::CatalogEntry entry{file, std::string(), 0, kRelationshipTablePage};
+    const std::int64_t page =
+        system_table_page(file, kRelationshipTableName, kRelationshipTablePage);
+    reader::CatalogEntry entry{file, std::string(kRelationshipTableName), 0, page};
     std::unique_ptr<reader::TableDef> table = reader::read_table_def(entry);
     if (!table) return 1;
     if (table->row_count == 0 || !reader::read_columns(*table)) {
@@ -67,6 +74,7 @@ int rebuild_relationships(recovery::RecoveryState& state,
         return 1;
     }
     reader::rewind_rows(*table);
+    const RelationshipSlots slots = relationship_slots(table->columns, file->is_jet4());
 
     DestDatabase* database = state.destination ? state.destination->destDatabase : nullptr;
     int result = 1;
@@ -77,7 +85,7 @@ int rebuild_relationships(recovery::RecoveryState& state,
             break;
         }
         if (read != 1) break;
-        const RelationshipRow row = relationship_row(state.column_values);
+        const RelationshipRow row = relationship_row(state.column_values, slots);
         if (!try_relation(database, row.table + row.foreign_table, row, row.attributes))
             try_relation(database, row.name, row, kRelationNotEnforced);
     }

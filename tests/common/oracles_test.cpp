@@ -39,5 +39,15 @@ TEST(Oracles, BothReadersAgreeOnACorpusFile) {
     EXPECT_EQ(ta->rows.size(), tb->rows.size());
 }
 
+TEST(Oracles, TextThatStartsWithDigitsIsNotTakenForAPageDump) {
+    auto dir = corpus_dir();
+    if (dir.empty()) GTEST_SKIP() << "corpus absent";
+    if (!have_program("mdb-export")) GTEST_SKIP() << "mdbtools absent";
+    // Supplier addresses such as "2100 Paul Revere Blvd." begin with hex digits.
+    auto t = mdbtools_export(dir / "northwind_a.mdb", "Suppliers");
+    ASSERT_TRUE(t);
+    EXPECT_EQ(t->rows.size(), 29u);
+}
+
 }  // namespace
 }  // namespace tessaly::test

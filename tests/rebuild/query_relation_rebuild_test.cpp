@@ -1,9 +1,12 @@
-// Saved queries and relationships rebuilt from the source's system tables on
-// pages 4 and 5, through the recording destination.
+// Saved queries and relationships rebuilt from the source's system tables,
+// through the recording destination.
 #include <gtest/gtest.h>
+
+#include <map>
 
 #include "rebuild/query_rebuild.h"
 #include "rebuild/relationship_rebuild.h"
+#include "rebuild/system_tables.h"
 #include "rebuild_fixtures.h"
 #include "support/recording_destination.h"
 
@@ -13,27 +16,89 @@ namespace {
 using test::CellValue;
 using Strings = std::vector<std::string>;
 
-CellValue text_or_null(const std::string& s) {
-    return s.empty() ? test::null_value() : test::text_value(s, true);
-}
+// Where a synthetic source keeps its system tables: Jet 4 with the usual
+// pages and column orders and no catalog, or Jet 3 with its own column orders
+// and the two tables on each other's usual page, as its catalog says.
+struct Layout {
+    const char* label;
+    bool jet4;
+    bool swapped;
+};
+constexpr Layout kJet4Usual{"jet4_usual", true, false};
+constexpr Layout kJet3Swapped{"jet3_swapped_in_catalog", false, true};
 
-CellValue byte_value(std::uint8_t v) {
-    return test::bytes_value({v});
-}
+struct ColDesc {
+    const char* name;
+    std::uint8_t type;  // 2, 3, 4 fixed; 9 and 10 variable
+};
 
-// The saved-query table as Jet 4 stores its columns (Attribute, Expression,
-// Flag, LvExtra, Name1, Name2, ObjectId, Order).
-test::TableSpec saved_query_spec() {
+test::TableSpec make_spec(const std::vector<ColDesc>& cols) {
     test::TableSpec t;
-    t.columns = {test::fixed_column("Attribute", 2, 1, 0, 0),
-                 test::variable_column("Expression", 10, 510, 1, 0),
-                 test::fixed_column("Flag", 3, 2, 2, 1),
-                 test::fixed_column("LvExtra", 4, 4, 3, 3),
-                 test::variable_column("Name1", 10, 510, 4, 1),
-                 test::variable_column("Name2", 10, 510, 5, 2),
-                 test::fixed_column("ObjectId", 4, 4, 6, 7),
-                 test::variable_column("Order", 9, 255, 7, 3)};
+    std::uint16_t offset = 0, var = 0;
+    for (std::size_t i = 0; i < cols.size(); ++i) {
+        const auto number = static_cast<std::uint16_t>(i);
+        const std::uint8_t type = cols[i].type;
+        if (type == 9 || type == 10) {
+            t.columns.push_back(test::variable_column(cols[i].name, type, 255, number, var++));
+        } else {
+            const std::uint16_t size = type == 2 ? 1 : type == 3 ? 2 : 4;
+            t.columns.push_back(test::fixed_column(cols[i].name, type, size, number, offset));
+            offset = static_cast<std::uint16_t>(offset + size);
+        }
+    }
     return t;
+}
+
+test::TableSpec saved_query_spec(bool jet4) {
+    if (jet4) {
+        return make_spec({{"Attribute", 2},
+                          {"Expression", 10},
+                          {"Flag", 3},
+                          {"LvExtra", 4},
+                          {"Name1", 10},
+                          {"Name2", 10},
+                          {"ObjectId", 4},
+                          {"Order", 9}});
+    }
+    return make_spec({{"ObjectId", 4},
+                      {"Attribute", 2},
+                      {"Order", 9},
+                      {"Name1", 10},
+                      {"Name2", 10},
+                      {"Expression", 10},
+                      {"Flag", 3}});
+}
+
+test::TableSpec relationship_spec(bool jet4) {
+    if (jet4) {
+        return make_spec({{"ccolumn", 4},
+                          {"grbit", 4},
+                          {"icolumn", 4},
+                          {"szColumn", 10},
+                          {"szObject", 10},
+                          {"szReferencedColumn", 10},
+                          {"szReferencedObject", 10},
+                          {"szRelationship", 10}});
+    }
+    return make_spec({{"szRelationship", 10},
+                      {"grbit", 4},
+                      {"ccolumn", 4},
+                      {"icolumn", 4},
+                      {"szObject", 10},
+                      {"szColumn", 10},
+                      {"szReferencedObject", 10},
+                      {"szReferencedColumn", 10}});
+}
+
+// One row of `spec` from values by column name; absent names are null.
+std::vector<CellValue> row_of(const test::TableSpec& spec,
+                              const std::map<std::string, CellValue>& values) {
+    std::vector<CellValue> out;
+    for (const auto& c : spec.columns) {
+        const auto at = values.find(c.name);
+        out.push_back(at == values.end() ? test::null_value() : at->second);
+    }
+    return out;
 }
 
 struct QueryRowSpec {
@@ -44,56 +109,57 @@ struct QueryRowSpec {
     std::int32_t object_id;
 };
 
-// The relationship table (ccolumn, grbit, icolumn, szColumn, szObject,
-// szReferencedColumn, szReferencedObject, szRelationship).
-test::TableSpec relationship_spec() {
-    test::TableSpec t;
-    t.columns = {test::fixed_column("ccolumn", 4, 4, 0, 0),
-                 test::fixed_column("grbit", 4, 4, 1, 4),
-                 test::fixed_column("icolumn", 4, 4, 2, 8),
-                 test::variable_column("szColumn", 10, 128, 3, 0),
-                 test::variable_column("szObject", 10, 128, 4, 1),
-                 test::variable_column("szReferencedColumn", 10, 128, 5, 2),
-                 test::variable_column("szReferencedObject", 10, 128, 6, 3),
-                 test::variable_column("szRelationship", 10, 128, 7, 4)};
-    return t;
-}
-
 struct RelationSpec {
     std::int32_t attributes;
     std::string foreign_field, foreign_table, field, table, name;
 };
 
-// A Jet 4 source holding the given saved-query rows (page 4) and relationship
-// rows (page 5); an empty list leaves that page empty.
-std::vector<std::uint8_t> make_source(const std::vector<QueryRowSpec>& queries,
+// A source holding the given saved-query and relationship rows; an empty list
+// leaves that table out.
+std::vector<std::uint8_t> make_source(const Layout& layout,
+                                      const std::vector<QueryRowSpec>& queries,
                                       const std::vector<RelationSpec>& relations,
                                       std::optional<std::uint32_t> relation_row_count = {}) {
-    test::JetFileBuilder b(true, 6);
+    const bool jet4 = layout.jet4;
+    test::JetFileBuilder b(jet4, 6);
+    const int query_page = layout.swapped ? 5 : 4;
+    const int relation_page = layout.swapped ? 4 : 5;
+    auto text = [&](const std::string& s) {
+        return s.empty() ? test::null_value() : test::text_value(s, jet4);
+    };
     if (!queries.empty()) {
-        const test::TableSpec spec = saved_query_spec();
-        const int data = b.add_data_page(4);
+        test::TableSpec spec = saved_query_spec(jet4);
+        spec.row_count = static_cast<std::uint32_t>(queries.size());
+        const int data = b.add_data_page(static_cast<std::uint32_t>(query_page));
         for (const QueryRowSpec& q : queries) {
-            b.add_row(data, b.make_row(spec, {byte_value(q.attribute), text_or_null(q.expression),
-                                              test::i16_value(0), test::null_value(),
-                                              text_or_null(q.name1), text_or_null(q.name2),
-                                              test::i32_value(q.object_id), test::null_value()}));
+            b.add_row(data, b.make_row(
+                                spec, row_of(spec, {{"Attribute", test::bytes_value({q.attribute})},
+                                                    {"Expression", text(q.expression)},
+                                                    {"Flag", test::i16_value(0)},
+                                                    {"Name1", text(q.name1)},
+                                                    {"Name2", text(q.name2)},
+                                                    {"ObjectId", test::i32_value(q.object_id)}})));
         }
-        test::TableSpec counted = spec;
-        counted.row_count = static_cast<std::uint32_t>(queries.size());
-        b.add_table_def(counted, {data}, 4);
+        b.add_table_def(spec, {data}, query_page);
     }
     if (!relations.empty()) {
-        test::TableSpec spec = relationship_spec();
+        test::TableSpec spec = relationship_spec(jet4);
         spec.row_count = relation_row_count.value_or(static_cast<std::uint32_t>(relations.size()));
-        const int data = b.add_data_page(5);
+        const int data = b.add_data_page(static_cast<std::uint32_t>(relation_page));
         for (const RelationSpec& r : relations) {
-            b.add_row(data, b.make_row(spec, {test::i32_value(1), test::i32_value(r.attributes),
-                                              test::i32_value(0), text_or_null(r.foreign_field),
-                                              text_or_null(r.foreign_table), text_or_null(r.field),
-                                              text_or_null(r.table), text_or_null(r.name)}));
+            b.add_row(data, b.make_row(spec, row_of(spec, {{"ccolumn", test::i32_value(1)},
+                                                           {"grbit", test::i32_value(r.attributes)},
+                                                           {"icolumn", test::i32_value(0)},
+                                                           {"szColumn", text(r.foreign_field)},
+                                                           {"szObject", text(r.foreign_table)},
+                                                           {"szReferencedColumn", text(r.field)},
+                                                           {"szReferencedObject", text(r.table)},
+                                                           {"szRelationship", text(r.name)}})));
         }
-        b.add_table_def(spec, {data}, 5);
+        b.add_table_def(spec, {data}, relation_page);
+    }
+    if (layout.swapped) {
+        b.add_catalog({{query_page, "MSysQueries", 1}, {relation_page, "MSysRelationships", 1}});
     }
     return b.bytes();
 }
@@ -125,8 +191,10 @@ const std::vector<QueryRowSpec> kTwoQueries = {
     {6, "c", "", "", 200}, {6, "b", "bx", "", 0x01000064},
 };
 
-TEST_F(Rebuilders, QueryTextComesFromTheRowsOfItsOwnKey) {
-    auto file = open(make_source(kTwoQueries, {}));
+class LayoutRebuilders : public Rebuilders, public ::testing::WithParamInterface<Layout> {};
+
+TEST_P(LayoutRebuilders, QueryTextComesFromTheRowsOfItsOwnKey) {
+    auto file = open(make_source(GetParam(), kTwoQueries, {}));
     EXPECT_EQ(rebuild_query(state, file, 5, 100, "Q1"), 1);
     EXPECT_EQ(rebuild_query(state, file, 5, 200, "Q2"), 1);
     EXPECT_EQ(rebuild_query(state, file, 5, 300, "Q3"), 1);
@@ -148,7 +216,7 @@ class QueryFallback : public Rebuilders, public ::testing::WithParamInterface<Qu
 
 TEST_P(QueryFallback, RefusedTextLeavesAnEmptyQueryOfTheSameName) {
     dest.refuse_query = GetParam().refuse;
-    auto file = open(make_source(kTwoQueries, {}));
+    auto file = open(make_source(kJet4Usual, kTwoQueries, {}));
     EXPECT_EQ(rebuild_query(state, file, 5, 200, "Q2"), 1);
     EXPECT_EQ(dest.calls_of("create_query"), GetParam().creates);
     EXPECT_EQ(dest.queries, GetParam().stored);
@@ -167,25 +235,53 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(Rebuilders, QueryStopOrMissingTableCreatesNothing) {
-    auto without_table = open(make_source({}, {}));
+    auto without_table = open(make_source(kJet4Usual, {}, {}));
     EXPECT_EQ(rebuild_query(state, without_table, 5, 100, "Q1"), 1);
-    auto file = open(make_source(kTwoQueries, {}));
+    auto file = open(make_source(kJet4Usual, kTwoQueries, {}));
     request_stop();
     EXPECT_EQ(rebuild_query(state, file, 5, 100, "Q1"), recovery::STOP_CODE);
     EXPECT_TRUE(dest.calls.empty());
 }
 
-TEST(SavedQueryRow, TakesTheSlotsInTableOrder) {
-    const SavedQueryRow row = saved_query_row({"6", "expr", "2", "9", "n1", "n2", "77", "o"});
-    EXPECT_EQ(row.attribute, "6");
-    EXPECT_EQ(row.expression, "expr");
-    EXPECT_EQ(row.flag, "2");
-    EXPECT_EQ(row.lv_extra, "9");
-    EXPECT_EQ(row.name1, "n1");
-    EXPECT_EQ(row.name2, "n2");
-    EXPECT_EQ(row.object_id, "77");
-    EXPECT_EQ(row.order, "o");
-    EXPECT_EQ(saved_query_row({"6"}).object_id, "");
+std::vector<reader::ColumnDef> named_columns(const Strings& names) {
+    std::vector<reader::ColumnDef> out;
+    for (const auto& n : names) {
+        reader::ColumnDef c;
+        c.name = n;
+        out.push_back(c);
+    }
+    return out;
+}
+
+TEST(SavedQuerySlots, FollowTheNamesThenEachVersionsOrder) {
+    const Strings jet3 = {"ObjectId", "Attribute", "Order", "Name1", "Name2", "Expression", "Flag"};
+    const Strings values = {"77", "6", "o", "n1", "n2", "expr", "2"};
+    for (bool jet4 : {true, false}) {
+        const SavedQueryRow row =
+            saved_query_row(values, saved_query_slots(named_columns(jet3), jet4));
+        EXPECT_EQ(row.object_id, "77");
+        EXPECT_EQ(row.attribute, "6");
+        EXPECT_EQ(row.order, "o");
+        EXPECT_EQ(row.name1, "n1");
+        EXPECT_EQ(row.name2, "n2");
+        EXPECT_EQ(row.expression, "expr");
+        EXPECT_EQ(row.flag, "2");
+        EXPECT_EQ(row.lv_extra, "");
+    }
+    // Unreadable names: the version's own order.
+    const Strings repaired(8, "RepairedField");
+    const SavedQueryRow j4 = saved_query_row({"6", "expr", "2", "9", "n1", "n2", "77", "o"},
+                                             saved_query_slots(named_columns(repaired), true));
+    EXPECT_EQ(j4.attribute + j4.expression + j4.flag + j4.lv_extra + j4.name1 + j4.name2 +
+                  j4.object_id + j4.order,
+              "6expr29n1n277o");
+    const SavedQueryRow j3 =
+        saved_query_row(values, saved_query_slots(named_columns(repaired), false));
+    EXPECT_EQ(j3.object_id, "77");
+    EXPECT_EQ(j3.expression, "expr");
+    EXPECT_EQ(j3.lv_extra, "");
+    // A column list too short for a slot leaves that field empty.
+    EXPECT_EQ(saved_query_slots(named_columns({"x"}), true).object_id, kNoSlot);
 }
 
 const std::vector<RelationSpec> kRelations = {
@@ -197,11 +293,11 @@ const std::vector<RelationSpec> kRelations = {
     {0, "X", "Orders", "Y", "Gone", "R3"},
 };
 
-TEST_F(Rebuilders, RelationsAreNamedAfterTheirTablesAndFallBackToTheStoredName) {
+TEST_P(LayoutRebuilders, RelationsAreNamedAfterTheirTablesAndFallBackToTheStoredName) {
     dest.refuse_relation = [](const std::string& name, int) {
         return name == "GoneOrders" || name == "R3";
     };
-    auto file = open(make_source({}, kRelations));
+    auto file = open(make_source(GetParam(), {}, kRelations));
     EXPECT_EQ(rebuild_relationships(state, file), 1);
     EXPECT_EQ(
         dest.calls_of("create_relation"),
@@ -223,25 +319,46 @@ TEST_F(Rebuilders, RelationsAreNamedAfterTheirTablesAndFallBackToTheStoredName) 
 }
 
 TEST_F(Rebuilders, RelationsNeedAReadableNonEmptyTable) {
-    EXPECT_EQ(rebuild_relationships(state, open(make_source({}, {}))), 1);
-    EXPECT_EQ(rebuild_relationships(state, open(make_source({}, kRelations, 0))), 1);
-    auto file = open(make_source({}, kRelations));
+    EXPECT_EQ(rebuild_relationships(state, open(make_source(kJet4Usual, {}, {}))), 1);
+    EXPECT_EQ(rebuild_relationships(state, open(make_source(kJet4Usual, {}, kRelations, 0))), 1);
+    auto file = open(make_source(kJet4Usual, {}, kRelations));
     request_stop();
     EXPECT_EQ(rebuild_relationships(state, file), recovery::STOP_CODE);
     EXPECT_TRUE(dest.calls.empty());
 }
 
-TEST(RelationshipRow, ReadsAttributesAsANumberAndMissingSlotsAsEmpty) {
-    const RelationshipRow row = relationship_row({"1", "x7", "0", "ff", "ft", "f", "t", "n"});
-    EXPECT_EQ(row.attributes, 0);
-    EXPECT_EQ(row.foreign_field, "ff");
-    EXPECT_EQ(row.foreign_table, "ft");
-    EXPECT_EQ(row.field, "f");
-    EXPECT_EQ(row.table, "t");
-    EXPECT_EQ(row.name, "n");
-    EXPECT_EQ(relationship_row({"1", "-5"}).attributes, -5);
-    EXPECT_EQ(relationship_row({"1", "-5"}).name, "");
+TEST(RelationshipSlots, FollowTheNamesThenEachVersionsOrder) {
+    const Strings jet3 = {"szRelationship",
+                          "grbit",
+                          "ccolumn",
+                          "icolumn",
+                          "szObject",
+                          "szColumn",
+                          "szReferencedObject",
+                          "szReferencedColumn"};
+    const Strings values = {"n", "7", "1", "0", "ft", "ff", "t", "f"};
+    for (bool jet4 : {true, false}) {
+        const RelationshipRow row =
+            relationship_row(values, relationship_slots(named_columns(jet3), jet4));
+        EXPECT_EQ(row.name, "n");
+        EXPECT_EQ(row.attributes, 7);
+        EXPECT_EQ(row.foreign_table, "ft");
+        EXPECT_EQ(row.foreign_field, "ff");
+        EXPECT_EQ(row.table, "t");
+        EXPECT_EQ(row.field, "f");
+    }
+    const Strings repaired(8, "RepairedField");
+    const RelationshipRow j3 =
+        relationship_row(values, relationship_slots(named_columns(repaired), false));
+    EXPECT_EQ(j3.name + j3.foreign_table + j3.foreign_field + j3.table + j3.field, "nftfftf");
+    const RelationshipRow j4 = relationship_row({"1", "x7", "0", "ff", "ft", "f", "t", "n"},
+                                                relationship_slots(named_columns(repaired), true));
+    EXPECT_EQ(j4.attributes, 0);  // not a number
+    EXPECT_EQ(j4.foreign_field + j4.foreign_table + j4.field + j4.table + j4.name, "ffftftn");
 }
+
+INSTANTIATE_TEST_SUITE_P(Layouts, LayoutRebuilders, ::testing::Values(kJet4Usual, kJet3Swapped),
+                         [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace
 }  // namespace tessaly::rebuild

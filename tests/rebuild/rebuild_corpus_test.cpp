@@ -166,7 +166,8 @@ std::map<std::string, TableOutcome> outcomes(const test::RecordingDestination& r
 
 struct FileFigures {
     int tables = 0, created = 0, rows = 0, stored = 0, refused_rows = 0, refused_fields = 0;
-    int indexes = 0, queries = 0, queries_stored = 0, relations_stored = 0;
+    int indexes = 0, queries = 0, queries_stored = 0, queries_empty = 0, relations_stored = 0;
+    int refused_statements = 0;
 
     void add(const FileFigures& f) {
         tables += f.tables;
@@ -178,6 +179,8 @@ struct FileFigures {
         indexes += f.indexes;
         queries += f.queries;
         queries_stored += f.queries_stored;
+        queries_empty += f.queries_empty;
+        refused_statements += f.refused_statements;
         relations_stored += f.relations_stored;
     }
 };
@@ -185,8 +188,10 @@ struct FileFigures {
 std::ostream& operator<<(std::ostream& out, const FileFigures& f) {
     return out << f.created << "/" << f.tables << " tables, " << f.stored << "/" << f.rows
                << " rows, " << f.refused_rows << " refused rows, " << f.refused_fields
-               << " refused fields, " << f.indexes << " keys and indexes, " << f.queries_stored
-               << "/" << f.queries << " saved queries, " << f.relations_stored << " relations";
+               << " refused fields, " << f.refused_statements << " refused statements, "
+               << f.indexes << " keys and indexes, " << f.queries_stored << "/" << f.queries
+               << " saved queries (" << f.queries_empty << " empty), " << f.relations_stored
+               << " relations";
 }
 
 TEST(RebuildCorpus, EveryReadableTableIsRebuiltWithItsRows) {
@@ -249,8 +254,14 @@ TEST(RebuildCorpus, EveryReadableTableIsRebuiltWithItsRows) {
         std::vector<reader::CatalogObject> rebuilt_objects;
         ASSERT_TRUE(reader::list_catalog(rebuilt, check_state, rebuilt_objects));
         std::map<std::string, std::int64_t> rebuilt_pages;
-        for (const auto& o : rebuilt_objects)
+        std::set<std::string> rebuilt_queries;
+        for (const auto& o : rebuilt_objects) {
             if (reader::is_user_table(o)) rebuilt_pages[o.name] = o.definition_page;
+            if (o.type == reader::kObjectTypeQuery) rebuilt_queries.insert(o.name);
+        }
+        // Every saved query the destination took is in the rebuilt catalog.
+        for (const auto& [name, sql] : rec.queries)
+            EXPECT_TRUE(rebuilt_queries.count(name)) << "saved query '" << name << "' missing";
         const auto oracle_tables = have_mdbtools ? test::mdbtools_tables(target) : std::nullopt;
         const auto reader_tables = have_mdb_reader ? test::mdb_reader_tables(target) : std::nullopt;
         if (have_mdb_reader) {
@@ -266,6 +277,16 @@ TEST(RebuildCorpus, EveryReadableTableIsRebuiltWithItsRows) {
             if (largest.empty() || table.rows.size() > source[largest].rows.size()) largest = name;
         figures.queries_stored = static_cast<int>(rec.queries.size());
         figures.relations_stored = static_cast<int>(rec.relations.size());
+        for (const auto& [name, sql] : rec.queries)
+            figures.queries_empty += sql.empty();
+        for (const auto& call : rec.calls) {
+            if (call.op == "create_query" && call.refused && std::getenv("TESSALY_SHOW_QUERIES"))
+                report << "  refused query: " << call.args[0] << ": " << call.args[1] << "\n";
+            if (call.op == "execute" && call.refused) {
+                ++figures.refused_statements;
+                report << "  refused: " << call.args[0] << "\n";
+            }
+        }
         for (const auto& [name, table] : source) {
             SCOPED_TRACE(name);
             ++figures.tables;
@@ -336,13 +357,9 @@ TEST(RebuildCorpus, EveryReadableTableIsRebuiltWithItsRows) {
             if (oracle_tables) {
                 EXPECT_NE(std::find(oracle_tables->begin(), oracle_tables->end(), name),
                           oracle_tables->end());
-                // The oracle's CSV filter can trip over a quoted line that
-                // looks like a page dump; then it fails on the source too.
                 auto exported = test::mdbtools_export(target, name);
-                if (!exported) {
-                    EXPECT_FALSE(test::mdbtools_export(path, name))
-                        << "mdbtools cannot export the rebuilt table";
-                } else {
+                EXPECT_TRUE(exported) << "mdbtools cannot export the rebuilt table";
+                if (exported) {
                     EXPECT_EQ(exported->rows.size(), want.size());
                 }
             }

@@ -16,13 +16,28 @@ std::filesystem::path mdb_reader_script() {
     return std::filesystem::path(TESSALY_SOURCE_DIR) / "tests" / "support" / "mdb_reader_dump.mjs";
 }
 
-// A libmdb page dump line: an offset of hex digits, a colon or blank, hex bytes.
+// A libmdb page dump line: an offset of 4 to 8 hex digits, a colon or blank,
+// then at least four blank-separated hex byte pairs. Text that merely starts
+// with digits ("2100 Paul Revere Blvd.") does not match.
 bool is_hex_dump_line(const std::string& line) {
+    auto hex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
     std::size_t i = 0;
-    while (i < line.size() && std::isxdigit(static_cast<unsigned char>(line[i])))
+    while (i < line.size() && hex(line[i]))
         ++i;
-    if (i < 4 || i >= line.size()) return false;
-    return line[i] == ' ' || line[i] == ':';
+    if (i < 4 || i > 8 || i >= line.size() || (line[i] != ' ' && line[i] != ':')) return false;
+    int pairs = 0;
+    while (i < line.size()) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == ':'))
+            ++i;
+        if (i + 1 < line.size() && hex(line[i]) && hex(line[i + 1]) &&
+            (i + 2 == line.size() || line[i + 2] == ' ')) {
+            ++pairs;
+            i += 2;
+        } else {
+            break;
+        }
+    }
+    return pairs >= 4;
 }
 
 std::vector<std::string> split_lines(const std::string& text) {
