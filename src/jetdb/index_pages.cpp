@@ -218,12 +218,18 @@ void IndexKeys::sort() {
         std::uint64_t head;
         std::uint32_t index;
     };
+    // Bytes every key starts with take no part in the order; the heads are
+    // taken after them.
+    std::size_t shared = records_.empty() ? 0 : key(0).size();
+    for (std::size_t i = 1; i < records_.size() && shared > 0; ++i)
+        shared = std::min(shared, common_prefix(key(0).first(shared), key(i)));
+    const auto rest = [this, shared](std::size_t i) { return key(i).subspan(shared); };
     std::vector<SortItem> order(records_.size());
     for (std::size_t i = 0; i < records_.size(); ++i)
-        order[i] = SortItem{key_head(key(i)), static_cast<std::uint32_t>(i)};
-    std::sort(order.begin(), order.end(), [this](const SortItem& a, const SortItem& b) {
+        order[i] = SortItem{key_head(rest(i)), static_cast<std::uint32_t>(i)};
+    std::sort(order.begin(), order.end(), [this, &rest](const SortItem& a, const SortItem& b) {
         if (a.head != b.head) return a.head < b.head;
-        const int c = compare_keys(key(a.index), key(b.index));
+        const int c = compare_keys(rest(a.index), rest(b.index));
         if (c != 0) return c < 0;
         const IndexKeyRecord& ra = records_[a.index];
         const IndexKeyRecord& rb = records_[b.index];
