@@ -18,6 +18,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <limits>
 #include <string>
 
 #include "common/le.h"
@@ -32,18 +34,35 @@ using namespace index_page;
 constexpr std::uint32_t kMaxRowPage = 0xFFFFFF;  // data pages are stored in 3 bytes
 constexpr std::uint32_t kNoPage = 0;
 
-bool entry_less(const IndexEntry& a, const IndexEntry& b) {
-    if (a.key != b.key) return a.key < b.key;  // unsigned bytes, shorter first
-    if (a.page != b.page) return a.page < b.page;
-    return a.row < b.row;
+using KeyView = std::span<const std::uint8_t>;
+
+// Unsigned byte order, shorter first on a common prefix.
+int compare_keys(KeyView a, KeyView b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    if (n > 0) {
+        const int c = std::memcmp(a.data(), b.data(), n);
+        if (c != 0) return c;
+    }
+    return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
 }
 
-std::size_t common_prefix(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
+std::size_t common_prefix(KeyView a, KeyView b) {
     const std::size_t n = std::min(a.size(), b.size());
     std::size_t i = 0;
     while (i < n && a[i] == b[i])
         ++i;
     return i;
+}
+
+// The first key bytes as a big-endian number, zero-padded: two keys whose
+// heads differ compare as their heads do.
+constexpr std::size_t kHeadBytes = 8;
+
+std::uint64_t key_head(KeyView key) {
+    std::uint64_t head = 0;
+    for (std::size_t k = 0; k < kHeadBytes; ++k)
+        head = (head << 8) | (k < key.size() ? key[k] : 0);
+    return head;
 }
 
 // One page of a level: items [begin, end) of the level below (leaves: the
@@ -65,13 +84,11 @@ struct Level {
 
 // The sizes and keys of the items one level packs.
 struct Items {
-    const std::vector<IndexEntry>* entries = nullptr;
+    const IndexKeys* entries = nullptr;
     const std::vector<std::size_t>* last_entry = nullptr;  // null for leaves
     std::size_t count = 0;
 
-    const std::vector<std::uint8_t>& key(std::size_t i) const {
-        return (*entries)[last_entry ? (*last_entry)[i] : i].key;
-    }
+    KeyView key(std::size_t i) const { return entries->key(last_entry ? (*last_entry)[i] : i); }
     std::size_t size(std::size_t i) const {
         return key(i).size() + kRowPointerSize + (last_entry ? kChildPointerSize : 0);
     }
@@ -91,9 +108,10 @@ std::size_t page_prefix(const Items& items, std::size_t begin, std::size_t end) 
     for (std::size_t i = begin; i < last; ++i)
         raw += items.size(i);
     if (raw <= kEntryCapacity) return 0;
-    std::size_t prefix = items.key(begin).size();
+    const KeyView first = items.key(begin);
+    std::size_t prefix = first.size();
     for (std::size_t i = begin + 1; i < last; ++i)
-        prefix = std::min(prefix, common_prefix(items.key(begin), items.key(i)));
+        prefix = std::min(prefix, common_prefix(first, items.key(i)));
     return prefix;
 }
 
@@ -107,10 +125,11 @@ std::vector<PageSpan> pack(const Items& items) {
             throw EngineError("index key of " + std::to_string(items.key(begin).size()) +
                               " bytes does not fit on an index page");
         std::size_t sum = items.size(begin);
-        std::size_t prefix = items.key(begin).size();
+        const KeyView first = items.key(begin);
+        std::size_t prefix = first.size();
         std::size_t j = begin + 1;
         for (; j < items.count; ++j) {
-            const std::size_t p = std::min(prefix, common_prefix(items.key(begin), items.key(j)));
+            const std::size_t p = std::min(prefix, common_prefix(first, items.key(j)));
             const std::size_t n = j - begin + 1;
             const std::size_t packed = sum + items.size(j) - (n - 1) * p;
             if (packed > kEntryCapacity) break;
@@ -151,7 +170,7 @@ class PageBuilder {
     }
 
     // Appends one entry: key, row pointer, and for node pages the child.
-    void add(const IndexEntry& e, std::uint32_t child, bool node) {
+    void add(KeyView key, const IndexKeyRecord& e, std::uint32_t child, bool node) {
         std::array<std::uint8_t, kRowPointerSize + kChildPointerSize> tail{};
         put_be(tail, 0, e.page, kRowPageSize);
         tail[kRowPageSize] = e.row;
@@ -162,8 +181,8 @@ class PageBuilder {
         }
         const std::size_t skip = first_ ? 0 : prefix_;
         first_ = false;
-        for (std::size_t k = skip; k < e.key.size(); ++k)
-            push(e.key[k]);
+        for (std::size_t k = skip; k < key.size(); ++k)
+            push(key[k]);
         for (std::size_t k = 0; k < tail_size; ++k)
             push(tail[k]);
         const std::size_t end = used_;
@@ -194,13 +213,54 @@ class PageBuilder {
 
 }  // namespace
 
+void IndexKeys::sort() {
+    struct SortItem {
+        std::uint64_t head;
+        std::uint32_t index;
+    };
+    // Bytes every key starts with take no part in the order; the heads are
+    // taken after them.
+    std::size_t shared = records_.empty() ? 0 : key(0).size();
+    for (std::size_t i = 1; i < records_.size() && shared > 0; ++i)
+        shared = std::min(shared, common_prefix(key(0).first(shared), key(i)));
+    const auto rest = [this, shared](std::size_t i) { return key(i).subspan(shared); };
+    std::vector<SortItem> order(records_.size());
+    for (std::size_t i = 0; i < records_.size(); ++i)
+        order[i] = SortItem{key_head(rest(i)), static_cast<std::uint32_t>(i)};
+    std::sort(order.begin(), order.end(), [this, &rest](const SortItem& a, const SortItem& b) {
+        if (a.head != b.head) return a.head < b.head;
+        const int c = compare_keys(rest(a.index), rest(b.index));
+        if (c != 0) return c < 0;
+        const IndexKeyRecord& ra = records_[a.index];
+        const IndexKeyRecord& rb = records_[b.index];
+        if (ra.page != rb.page) return ra.page < rb.page;
+        return ra.row < rb.row;
+    });
+    std::vector<IndexKeyRecord> sorted(records_.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        sorted[i] = records_[order[i].index];
+    records_.swap(sorted);
+}
+
 std::uint32_t write_index_pages(std::vector<IndexEntry> entries, std::uint32_t tdef_page,
                                 const PageAllocator& allocate, const PageWriter& write) {
+    IndexKeys keys;
     for (const auto& e : entries)
-        if (e.page > kMaxRowPage)
-            throw EngineError("index entry points at page " + std::to_string(e.page) +
+        keys.add(e.key, e.page, e.row);
+    entries = {};
+    return write_index_pages(std::move(keys), tdef_page, allocate, write);
+}
+
+std::uint32_t write_index_pages(IndexKeys entries, std::uint32_t tdef_page,
+                                const PageAllocator& allocate, const PageWriter& write) {
+    if (entries.size() > std::numeric_limits<std::uint32_t>::max())
+        throw EngineError("too many entries for one index");
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        if (entries.record(i).page > kMaxRowPage)
+            throw EngineError("index entry points at page " +
+                              std::to_string(entries.record(i).page) +
                               ", beyond 3-byte page numbers");
-    std::sort(entries.begin(), entries.end(), entry_less);
+    entries.sort();
 
     // Levels bottom-up: the leaves, then node levels until one page remains.
     std::vector<Level> levels;
@@ -236,12 +296,13 @@ std::uint32_t write_index_pages(std::vector<IndexEntry> entries, std::uint32_t t
             std::uint32_t tail = kNoPage;
             if (level.leaf) {
                 for (std::size_t i = p.begin; i < p.end; ++i)
-                    page.add(entries[i], 0, false);
+                    page.add(entries.key(i), entries.record(i), 0, false);
             } else {
                 const Items items{&entries, &below->last_entry, below->pages.size()};
                 const std::size_t last = entry_end(items, p.begin, p.end);
                 for (std::size_t c = p.begin; c < last; ++c)
-                    page.add(entries[below->last_entry[c]], below->pages[c].number, true);
+                    page.add(entries.key(below->last_entry[c]),
+                             entries.record(below->last_entry[c]), below->pages[c].number, true);
                 if (last < p.end) tail = below->pages[p.end - 1].number;
             }
             const std::uint32_t prev = pi > 0 ? level.pages[pi - 1].number : kNoPage;

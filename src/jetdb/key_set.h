@@ -1,5 +1,5 @@
 // A set of index keys that lives beside the index's entries: it remembers
-// entry positions, not key copies, so a unique index costs 12 bytes per key
+// entry positions, not key copies, so a unique index costs 8 bytes per slot
 // on top of its entries.
 #pragma once
 
@@ -14,19 +14,22 @@ namespace tessaly::jetdb {
 class KeySet {
   public:
     // True when some entry of `entries` listed in the set has this key.
-    bool contains(std::span<const std::uint8_t> key, const std::vector<IndexEntry>& entries) const;
-    // Lists entries[position] (its key must not be in the set yet).
-    void insert(std::uint32_t position, const std::vector<IndexEntry>& entries);
+    bool contains(std::span<const std::uint8_t> key, const IndexKeys& entries) const;
+    // Lists entry `position` of `entries` (its key must not be in the set yet).
+    void insert(std::uint32_t position, const IndexKeys& entries);
     std::size_t size() const { return count_; }
 
   private:
-    static std::uint64_t hash_of(std::span<const std::uint8_t> key);
+    static std::uint32_t hash_of(std::span<const std::uint8_t> key);
     void grow();
 
-    // Open addressing over a power-of-two table; slot value 0 = empty,
-    // otherwise entry position + 1, with the key's hash alongside.
-    std::vector<std::uint32_t> slots_;
-    std::vector<std::uint64_t> hashes_;
+    // Open addressing over a power-of-two table; position 0 = empty slot,
+    // otherwise entry position + 1, with (part of) the key's hash alongside.
+    struct Slot {
+        std::uint32_t position = 0;
+        std::uint32_t hash = 0;
+    };
+    std::vector<Slot> slots_;
     std::size_t count_ = 0;
 };
 

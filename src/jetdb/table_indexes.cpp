@@ -84,11 +84,8 @@ void add_row_keys(TableStore& table, std::vector<RowKey>&& keys, std::uint32_t r
     for (std::size_t k = 0; k < keys.size(); ++k) {
         if (!keys[k]) continue;
         IndexState& state = states[k];
-        IndexEntry e;
-        e.key = std::move(*keys[k]);
-        e.page = row_pointer >> 8;
-        e.row = static_cast<std::uint8_t>(row_pointer & 0xFF);
-        state.entries.push_back(std::move(e));
+        state.entries.add(*keys[k], row_pointer >> 8,
+                          static_cast<std::uint8_t>(row_pointer & 0xFF));
         if (real[k].flags & kIndexFlagUnique)
             state.unique_keys.insert(static_cast<std::uint32_t>(state.entries.size() - 1),
                                      state.entries);
@@ -106,15 +103,11 @@ IndexState index_stored_rows(const TableStore& table, PageFile& file, const Real
         auto key = key_of(def, real, values, any_null, all_null);
         if ((real.flags & kIndexFlagRequired) && any_null) throw EngineError(kNullMessage);
         if ((real.flags & kIndexFlagIgnoreNulls) && all_null) return;
-        IndexEntry e;
-        e.key = std::move(key);
-        e.page = pointer >> 8;
-        e.row = static_cast<std::uint8_t>(pointer & 0xFF);
-        bytes += e.key.size() + kIndexEntryPointerSize;
+        bytes += key.size() + kIndexEntryPointerSize;
         const bool check = (real.flags & kIndexFlagUnique) && !any_null;
-        if (check && state.unique_keys.contains(e.key, state.entries))
+        if (check && state.unique_keys.contains(key, state.entries))
             throw EngineError(kDuplicateMessage);
-        state.entries.push_back(std::move(e));
+        state.entries.add(key, pointer >> 8, static_cast<std::uint8_t>(pointer & 0xFF));
         if (check)
             state.unique_keys.insert(static_cast<std::uint32_t>(state.entries.size() - 1),
                                      state.entries);

@@ -21,7 +21,7 @@ namespace tessaly::jetdb {
 
 // The entries of one real index, kept until the index pages are built.
 struct IndexState {
-    std::vector<IndexEntry> entries;
+    IndexKeys entries;
     // Unique indexes: the entries, by position, for duplicate checks.
     KeySet unique_keys;
     UsageMap pages;  // filled when the index pages are written
