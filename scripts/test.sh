@@ -16,6 +16,7 @@ ctest --test-dir build --output-on-failure -j"$(nproc)"
 echo "== build and test (ASan + UBSan)"
 bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DTESSALY_SANITIZE=ON -DTESSALY_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+  LSAN_OPTIONS=suppressions="$root/tests/lsan.supp" \
   ctest --test-dir build-asan --output-on-failure -j"$(nproc)"
 
 if [ -x scripts/fuzz.sh ]; then
