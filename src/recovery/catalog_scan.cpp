@@ -1,5 +1,6 @@
 #include "recovery/catalog_scan.h"
 
+#include <algorithm>
 #include <set>
 
 #include "reader/catalog_list.h"
@@ -148,7 +149,9 @@ int scan_catalog_pages(RecoveryState& state, const std::shared_ptr<reader::JetFi
             f.cursor = 0;
         }
         if (!is_catalog_data_page(f)) continue;
-        const std::int32_t row_count = reader::get_u16(f, count_at);
+        // A damaged count is bounded by the most rows a page can hold.
+        const std::int32_t row_count =
+            std::min(reader::get_u16(f, count_at), reader::kMaxRowNumber + 1);
         for (std::int32_t i = 0; i < row_count && result != STOP_CODE; ++i) {
             const std::int32_t entry = reader::get_u16(f, entries_at + kRowEntrySize * i);
             if (entry < 0) break;  // this entry and all later ones lie outside the page
