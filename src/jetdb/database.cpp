@@ -91,20 +91,6 @@ std::filesystem::path temp_path_for(const std::filesystem::path& final_path,
     return final_path.parent_path() / name;
 }
 
-// Runs `fn`, turning any failure into EngineError.
-template <typename Fn>
-auto guarded(Fn&& fn) -> decltype(fn()) {
-    try {
-        return fn();
-    } catch (const EngineError&) {
-        throw;
-    } catch (const std::exception& e) {
-        throw EngineError(e.what());
-    } catch (...) {
-        throw EngineError("Unexpected failure in the database engine");
-    }
-}
-
 // Moves the finished file to its final name without replacing anything there.
 void publish(const std::filesystem::path& from, const std::filesystem::path& to) {
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return;

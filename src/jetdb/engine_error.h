@@ -14,4 +14,20 @@ class EngineError : public std::runtime_error {
     explicit EngineError(const std::string& message) : std::runtime_error(message) {}
 };
 
+// Runs `fn` and lets only EngineError leave it: any other exception becomes
+// an EngineError carrying its message. Public engine operations wrap their
+// bodies in it.
+template <typename Fn>
+auto guarded(Fn&& fn) -> decltype(fn()) {
+    try {
+        return fn();
+    } catch (const EngineError&) {
+        throw;
+    } catch (const std::exception& e) {
+        throw EngineError(e.what());
+    } catch (...) {
+        throw EngineError("Unexpected failure in the database engine");
+    }
+}
+
 }  // namespace tessaly::jetdb

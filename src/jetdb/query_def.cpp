@@ -45,19 +45,6 @@ std::uint32_t catalog_flags_for_kind(std::int16_t kind) {
     }
 }
 
-template <typename Fn>
-auto guarded(Fn&& fn) -> decltype(fn()) {
-    try {
-        return fn();
-    } catch (const EngineError&) {
-        throw;
-    } catch (const std::exception& e) {
-        throw EngineError(e.what());
-    } catch (...) {
-        throw EngineError("Unexpected failure in the database engine");
-    }
-}
-
 }  // namespace
 
 struct QueryDef::Pending {

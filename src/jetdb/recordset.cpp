@@ -63,19 +63,6 @@ std::string table_of_select(std::string_view sql) {
     return name;
 }
 
-template <typename Fn>
-auto guarded(Fn&& fn) -> decltype(fn()) {
-    try {
-        return fn();
-    } catch (const EngineError&) {
-        throw;
-    } catch (const std::exception& e) {
-        throw EngineError(e.what());
-    } catch (...) {
-        throw EngineError("Unexpected failure in the database engine");
-    }
-}
-
 }  // namespace
 
 struct Recordset::Pending {

@@ -30,19 +30,6 @@ constexpr char kPrimarySideNamePrefix[] = ".r";
 // user, and what the Relationships container grants the Users group.
 constexpr std::uint32_t kRelationshipUsersRights = kRightsFull;
 
-template <typename Fn>
-auto guarded(Fn&& fn) -> decltype(fn()) {
-    try {
-        return fn();
-    } catch (const EngineError&) {
-        throw;
-    } catch (const std::exception& e) {
-        throw EngineError(e.what());
-    } catch (...) {
-        throw EngineError("Unexpected failure in the database engine");
-    }
-}
-
 std::size_t user_table(const DatabaseState& state, std::string_view name) {
     const int i = state.find_table(name);
     if (i < 0 || static_cast<std::size_t>(i) < DatabaseState::kUserTablesStart)
